@@ -1,0 +1,14 @@
+// Resource ids, by kind.
+#pragma once
+
+#define IDR_MAINFRAME 100
+#define IDD_MAIN 102
+
+#define IDS_START_MONITORING 130
+#define IDS_STOP_MONITORING 131 // must follow IDS_START_MONITORING
+#define IDS_THREAD_FAILED 203
+#define IDS_LOG_DISCONNECTED 370
+#define IDS_LOG_CONNECTED 371
+
+#define IDC_START_STOP 1000
+#define IDC_EVENT_LIST 1001

@@ -1,0 +1,82 @@
+// One check of the RAS connection table against the monitored connection.
+#include "connection.h"
+
+#include "framework/thread.h"
+#include "log/log_file.h"
+
+#include <mbstring.h>
+
+#include <cstring>
+#include <cstdlib>
+
+namespace {
+
+// A field's text up to its NUL, or the whole field when RAS left it unterminated.
+template <size_t N> std::string FieldText(const CHAR (&field)[N]) {
+    const void* end = std::memchr(field, '\0', N);
+    size_t length = end != nullptr ? static_cast<size_t>(static_cast<const CHAR*>(end) - field) : N;
+    return std::string(field, length);
+}
+
+void PostToMainWindow(UINT message, CConnection* connection) {
+    HWND hMainWnd = GetThreadMainWindow();
+    // Without a window, a null target would post to the calling thread instead.
+    if (hMainWnd != nullptr)
+        ::PostMessageA(hMainWnd, message, reinterpret_cast<WPARAM>(connection), 0);
+}
+
+} // namespace
+
+void CheckConnections() {
+    if (!LoadRasApi())
+        return;
+    RASCONN* buffer = nullptr;
+    DWORD count = EnumRasConnections(&buffer);
+    g_connection.UpdateState(count, buffer);
+    std::free(buffer);
+}
+
+void CConnection::UpdateState(DWORD count, const RASCONN* entries) {
+    std::string address;
+    BOOL found = FindConnection(count, entries, address);
+    bool up = (m_dwFlags & kFlagUp) != 0;
+    if (!up && found) {
+        // Stored before posting, so the handler reads the new address.
+        SetIPAddress(address.c_str());
+        PostToMainWindow(WM_CONNECTION_UP, this);
+    } else if (up && !found) {
+        PostToMainWindow(WM_CONNECTION_DOWN, this);
+    }
+    // Still up and still found: an address that changed meanwhile goes unnoticed.
+}
+
+BOOL CConnection::FindConnection(DWORD count, const RASCONN* entries, std::string& ipAddress) {
+    if (entries == nullptr)
+        count = 0;
+    if (g_logFile.m_bEnabled && count > 0)
+        g_logFile.Write("Connectoid list:\n");
+
+    const std::string wanted = GetName();
+    const RASCONN* match = nullptr;
+    for (DWORD i = 0; i < count; ++i) {
+        std::string entryName = FieldText(entries[i].szEntryName);
+        if (g_logFile.m_bEnabled)
+            g_logFile.Write("%s\n", entryName.c_str()); // the name is text, never a format
+        if (_mbsicmp(reinterpret_cast<const unsigned char*>(wanted.c_str()),
+                     reinterpret_cast<const unsigned char*>(entryName.c_str())) == 0) {
+            match = &entries[i];
+            break;
+        }
+    }
+    if (match == nullptr || RasGetProjectionInfoA == nullptr)
+        return FALSE;
+
+    RASPPPIP projection = {};
+    projection.dwSize = sizeof projection;
+    DWORD size = sizeof projection;
+    // Fails while the connection is still being set up; the next check tries again.
+    if (RasGetProjectionInfoA(match->hrasconn, RASP_PppIp, &projection, &size) != 0)
+        return FALSE;
+    ipAddress = FieldText(projection.szIpAddress);
+    return TRUE;
+}

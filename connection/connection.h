@@ -1,0 +1,93 @@
+// The monitored connection, the check that compares it with the RAS connection table, and
+// the monitor thread that runs the check.
+#pragma once
+
+#include "framework/sync.h"
+#include "ras/ras_api.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+
+// Posted (never sent) to the main window; wParam is the CConnection, lParam 0.
+constexpr UINT WM_CONNECTION_UP = WM_APP + 1;
+constexpr UINT WM_CONNECTION_DOWN = WM_APP + 2;
+
+// Bits of CConnection::m_dwFlags.
+constexpr DWORD kFlagUp = 0x01;
+constexpr DWORD kFlagLastCallFlag = 0x02;
+
+class CConnection {
+public:
+    explicit CConnection(const char* name);
+    virtual ~CConnection();
+    CConnection(const CConnection&) = delete;
+    CConnection& operator=(const CConnection&) = delete;
+
+    // The name matched against RAS entry names.
+    virtual std::string GetName() const;
+    // Compares with m_strName, case-insensitively and multibyte-aware.
+    virtual BOOL IsNamed(const char* name) const;
+    virtual BOOL OnConnected(BOOL bFlag);
+    virtual BOOL OnDisconnected(BOOL bFlag);
+    // Edge-triggered: only a change of state has an effect.
+    virtual void SetConnected();
+    virtual void SetDisconnected();
+
+    void SetIPAddress(const char* ip);
+    std::string GetIPAddress();
+
+    // TRUE when this connection is among the records and its IP address was read.
+    BOOL FindConnection(DWORD count, const RASCONN* entries, std::string& ipAddress);
+    // Posts WM_CONNECTION_UP or WM_CONNECTION_DOWN when the records disagree with the state.
+    void UpdateState(DWORD count, const RASCONN* entries);
+
+    CCriticalSection m_lock; // guards m_strIPAddress
+    std::string m_strName;   // shown in log lines
+    std::string m_strIPAddress;
+    // Written only on the user-interface thread, read by the monitor thread without a lock.
+    std::atomic<DWORD> m_dwFlags;
+};
+
+class CDialupConnection : public CConnection {
+public:
+    explicit CDialupConnection(const char* name);
+
+    BOOL OnConnected(BOOL bFlag) override;
+    BOOL OnDisconnected(BOOL bFlag) override;
+    virtual BOOL IsDialed() const;
+    // Dials the phone-book entry m_strName through WinINet.
+    virtual BOOL Dial(BOOL bUnattended);
+    virtual BOOL HangUp();
+
+    static constexpr DWORD_PTR kNoConnection = static_cast<DWORD_PTR>(-1);
+    DWORD_PTR m_hConnection; // WinINet dial handle, kNoConnection when none
+};
+
+// The AOL client's connection: RAS lists it as "AOL L2TP", and only the client can dial it.
+class CAolConnection : public CDialupConnection {
+public:
+    CAolConnection();
+
+    std::string GetName() const override;
+    BOOL IsDialed() const override;
+    BOOL Dial(BOOL bUnattended) override;
+    BOOL HangUp() override;
+};
+
+extern CAolConnection g_connection;
+
+// Runs one check of the RAS connection table against g_connection.
+void CheckConnections();
+
+// The monitor thread. StartMonitoring returns TRUE when it runs (or already ran).
+BOOL StartMonitoring();
+void StopMonitoring();
+UINT __cdecl MonitorThreadProc(void* param);
+UINT PollConnections();
+BOOL IsWindows9x();
+
+class CWorkerThread;
+extern HANDLE g_hStopEvent;
+extern CWorkerThread* g_pMonitorThread;

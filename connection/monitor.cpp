@@ -1,0 +1,86 @@
+// The monitor thread: a check whenever RAS reports a connection made or ended, or every
+// 2000 ms where RAS cannot report that.
+#include "connection.h"
+
+#include "app/message_box.h"
+#include "app/resource.h"
+#include "framework/thread.h"
+
+HANDLE g_hStopEvent = nullptr;
+CWorkerThread* g_pMonitorThread = nullptr;
+
+namespace {
+constexpr DWORD kPollIntervalMs = 2000;
+// Windows 9x signals before the new connection is listed completely.
+constexpr DWORD kSettleDelayMs = 3000;
+} // namespace
+
+BOOL IsWindows9x() {
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    static_assert(sizeof(OSVERSIONINFOA) == 148, "OSVERSIONINFOA is 148 bytes");
+    return ::GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+}
+
+BOOL StartMonitoring() {
+    if (!LoadRasApi())
+        return FALSE;
+    if (g_pMonitorThread != nullptr)
+        return TRUE;
+
+    g_hStopEvent = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    if (g_hStopEvent == nullptr)
+        return FALSE;
+
+    g_pMonitorThread = CWorkerThread::Begin(MonitorThreadProc, nullptr, THREAD_PRIORITY_LOWEST, 0,
+                                            CREATE_SUSPENDED);
+    if (g_pMonitorThread == nullptr) {
+        ::CloseHandle(g_hStopEvent);
+        g_hStopEvent = nullptr;
+        MessageBoxResource(IDS_THREAD_FAILED, MB_ICONEXCLAMATION);
+        return FALSE;
+    }
+    g_pMonitorThread->m_bAutoDelete = FALSE;
+    g_pMonitorThread->ResumeThread();
+    return TRUE;
+}
+
+void StopMonitoring() {
+    if (g_pMonitorThread == nullptr)
+        return;
+    ::SetEvent(g_hStopEvent);
+    ::WaitForSingleObject(g_pMonitorThread->m_hThread, INFINITE);
+    ::CloseHandle(g_hStopEvent);
+    delete g_pMonitorThread;
+    g_pMonitorThread = nullptr;
+    g_hStopEvent = nullptr;
+}
+
+UINT __cdecl MonitorThreadProc(void*) {
+    if (RasConnectionNotificationA == nullptr)
+        return PollConnections();
+
+    HANDLE hNotify = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    if (hNotify == nullptr)
+        return static_cast<UINT>(-1);
+
+    // A notification pending together with the stop signal is taken first.
+    HANDLE waitList[2] = {hNotify, g_hStopEvent};
+    if (RasConnectionNotificationA(INVALID_HANDLE_VALUE, hNotify,
+                                   RASCN_Connection | RASCN_Disconnection) == 0) {
+        while (::WaitForMultipleObjects(2, waitList, FALSE, INFINITE) == WAIT_OBJECT_0) {
+            if (IsWindows9x())
+                ::Sleep(kSettleDelayMs);
+            CheckConnections();
+        }
+        RasConnectionNotificationA(INVALID_HANDLE_VALUE, hNotify, 0);
+    }
+    ::CloseHandle(hNotify);
+    return 0;
+}
+
+UINT PollConnections() {
+    while (::WaitForSingleObject(g_hStopEvent, kPollIntervalMs) == WAIT_TIMEOUT)
+        CheckConnections();
+    return 0;
+}

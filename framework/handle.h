@@ -1,0 +1,56 @@
+// Small owners for kernel objects: one owner per handle, copying forbidden.
+#pragma once
+
+#include <windows.h>
+
+#include <utility>
+
+// Owns a kernel handle (event, thread, file). Both NULL and INVALID_HANDLE_VALUE mean "none".
+class CHandle {
+public:
+    CHandle() = default;
+    explicit CHandle(HANDLE h) : m_h(h) {}
+    ~CHandle() { Close(); }
+    CHandle(const CHandle&) = delete;
+    CHandle& operator=(const CHandle&) = delete;
+    CHandle(CHandle&& other) noexcept : m_h(other.Release()) {}
+    CHandle& operator=(CHandle&& other) noexcept {
+        if (this != &other)
+            Reset(other.Release());
+        return *this;
+    }
+
+    HANDLE Get() const { return m_h; }
+    bool IsValid() const { return m_h != nullptr && m_h != INVALID_HANDLE_VALUE; }
+    HANDLE Release() { return std::exchange(m_h, nullptr); }
+    void Reset(HANDLE h = nullptr) {
+        Close();
+        m_h = h;
+    }
+
+private:
+    void Close() {
+        if (IsValid())
+            ::CloseHandle(m_h);
+        m_h = nullptr;
+    }
+
+    HANDLE m_h = nullptr;
+};
+
+// Runs a callable when the scope ends, unless dismissed.
+template <typename F> class CScopeExit {
+public:
+    explicit CScopeExit(F f) : m_f(std::move(f)) {}
+    ~CScopeExit() {
+        if (m_bActive)
+            m_f();
+    }
+    CScopeExit(const CScopeExit&) = delete;
+    CScopeExit& operator=(const CScopeExit&) = delete;
+    void Dismiss() { m_bActive = false; }
+
+private:
+    F m_f;
+    bool m_bActive = true;
+};

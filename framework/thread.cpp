@@ -1,0 +1,54 @@
+#include "thread.h"
+
+#include <new>
+#include <process.h>
+
+namespace {
+// Each thread's own main window; worker threads inherit their creator's.
+thread_local HWND t_hMainWnd = nullptr;
+} // namespace
+
+HWND GetThreadMainWindow() {
+    return t_hMainWnd;
+}
+
+void SetThreadMainWindow(HWND hWnd) {
+    t_hMainWnd = hWnd;
+}
+
+CWorkerThread::CWorkerThread(WorkerThreadProc proc, void* param, HWND hMainWnd)
+    : m_pfnProc(proc), m_pParam(param), m_hMainWnd(hMainWnd) {}
+
+CWorkerThread::~CWorkerThread() {
+    if (m_hThread != nullptr)
+        ::CloseHandle(m_hThread);
+}
+
+CWorkerThread* CWorkerThread::Begin(WorkerThreadProc proc, void* param, int priority,
+                                    UINT stackSize, DWORD flags) {
+    CWorkerThread* thread = new (std::nothrow) CWorkerThread(proc, param, GetThreadMainWindow());
+    if (thread == nullptr)
+        return nullptr;
+    // Always start suspended, so the priority is set before the thread runs a single line.
+    unsigned id = 0;
+    uintptr_t h =
+        _beginthreadex(nullptr, stackSize, &CWorkerThread::Entry, thread, CREATE_SUSPENDED, &id);
+    if (h == 0) {
+        delete thread;
+        return nullptr;
+    }
+    thread->m_hThread = reinterpret_cast<HANDLE>(h);
+    ::SetThreadPriority(thread->m_hThread, priority);
+    if ((flags & CREATE_SUSPENDED) == 0)
+        ::ResumeThread(thread->m_hThread);
+    return thread;
+}
+
+unsigned __stdcall CWorkerThread::Entry(void* self) {
+    CWorkerThread* thread = static_cast<CWorkerThread*>(self);
+    t_hMainWnd = thread->m_hMainWnd;
+    UINT exitCode = thread->m_pfnProc(thread->m_pParam);
+    if (thread->m_bAutoDelete)
+        delete thread;
+    return exitCode;
+}

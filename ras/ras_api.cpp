@@ -1,0 +1,104 @@
+#include "ras_api.h"
+
+#include "framework/system_library.h"
+
+#include <cstdlib>
+#include <cstring>
+
+PFN_RasGetProjectionInfoA RasGetProjectionInfoA = nullptr;
+PFN_RasEnumConnectionsA RasEnumConnectionsA = nullptr;
+PFN_RasEnumEntriesA RasEnumEntriesA = nullptr;
+PFN_RasEditPhonebookEntryA RasEditPhonebookEntryA = nullptr;
+PFN_RasConnectionNotificationA RasConnectionNotificationA = nullptr;
+PFN_RasGetEntryPropertiesA RasGetEntryPropertiesA = nullptr;
+
+namespace {
+
+HMODULE g_hRasApi = nullptr;
+
+// Room for ten records at first; RAS says how much more it needs.
+constexpr DWORD kInitialBufferSize = 10 * sizeof(RASCONN);
+// No machine has this many connections; a larger request is a broken reply.
+constexpr DWORD kMaxBufferSize = 16 * 1024 * 1024;
+
+template <typename T> void Resolve(T& entryPoint, const char* name) {
+    entryPoint = reinterpret_cast<T>(reinterpret_cast<void*>(::GetProcAddress(g_hRasApi, name)));
+}
+
+RASCONN* AllocateRecords(DWORD size) {
+    void* buffer = std::calloc(1, size);
+    if (buffer != nullptr)
+        static_cast<RASCONN*>(buffer)->dwSize = sizeof(RASCONN);
+    return static_cast<RASCONN*>(buffer);
+}
+
+} // namespace
+
+BOOL LoadRasApi() {
+    if (g_hRasApi != nullptr)
+        return TRUE;
+    // By full path from the system directory: a RASAPI32.DLL planted beside the executable
+    // or in the current directory is never loaded.
+    g_hRasApi = LoadSystemLibrary("RASAPI32.DLL");
+    if (g_hRasApi == nullptr)
+        return FALSE;
+
+    Resolve(RasGetProjectionInfoA, "RasGetProjectionInfoA");
+    Resolve(RasEnumConnectionsA, "RasEnumConnectionsA");
+    Resolve(RasEnumEntriesA, "RasEnumEntriesA");
+    Resolve(RasEditPhonebookEntryA, "RasEditPhonebookEntryA");
+    Resolve(RasConnectionNotificationA, "RasConnectionNotificationA");
+    Resolve(RasGetEntryPropertiesA, "RasGetEntryPropertiesA");
+
+    if (RasGetProjectionInfoA == nullptr || RasEnumConnectionsA == nullptr ||
+        RasEnumEntriesA == nullptr || RasEditPhonebookEntryA == nullptr) {
+        UnloadRasApi();
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void UnloadRasApi() {
+    if (g_hRasApi != nullptr) {
+        ::FreeLibrary(g_hRasApi);
+        g_hRasApi = nullptr;
+    }
+    RasGetProjectionInfoA = nullptr;
+    RasEnumConnectionsA = nullptr;
+    RasEnumEntriesA = nullptr;
+    RasEditPhonebookEntryA = nullptr;
+    RasConnectionNotificationA = nullptr;
+    RasGetEntryPropertiesA = nullptr;
+}
+
+DWORD EnumRasConnections(RASCONN** list) {
+    if (RasEnumConnectionsA == nullptr)
+        return 0;
+
+    DWORD size = kInitialBufferSize;
+    DWORD count = 0;
+    RASCONN* buffer = AllocateRecords(size);
+    if (buffer == nullptr)
+        return 0;
+
+    DWORD allocated = size;
+    DWORD result = RasEnumConnectionsA(buffer, &size, &count);
+    if (result == ERROR_BUFFER_TOO_SMALL || result == ERROR_NOT_ENOUGH_MEMORY) {
+        std::free(buffer);
+        // A reply too small for one record or beyond any real table is not to be trusted.
+        if (size < sizeof(RASCONN) || size > kMaxBufferSize)
+            return 0;
+        buffer = AllocateRecords(size);
+        if (buffer == nullptr)
+            return 0;
+        allocated = size;
+        RasEnumConnectionsA(buffer, &size, &count);
+    }
+
+    // Never hand out more records than the buffer holds, whatever RAS claims.
+    DWORD capacity = allocated / sizeof(RASCONN);
+    if (count > capacity)
+        count = capacity;
+    *list = buffer;
+    return count;
+}

@@ -1,0 +1,81 @@
+// The Remote Access Service library, loaded at run time so that the program also starts
+// where dial-up networking is not installed, and the two RAS records the program reads.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+
+// This program's own record layouts: the ANSI forms of Windows 95 and NT 4.0, which every
+// later RAS still accepts. The newer layouts of current SDK headers are larger.
+typedef HANDLE HRASCONN;
+
+constexpr DWORD kRasMaxEntryName = 256;
+constexpr DWORD kRasMaxDeviceType = 16;
+constexpr DWORD kRasMaxDeviceName = 128;
+constexpr DWORD kRasMaxIpAddress = 15;
+
+#pragma pack(push, 4)
+struct RASCONN {
+    DWORD dwSize;
+    HRASCONN hrasconn;
+    CHAR szEntryName[kRasMaxEntryName + 1];
+    CHAR szDeviceType[kRasMaxDeviceType + 1];
+    CHAR szDeviceName[kRasMaxDeviceName + 1];
+};
+
+struct RASPPPIP {
+    DWORD dwSize;
+    DWORD dwError;
+    CHAR szIpAddress[kRasMaxIpAddress + 1];
+    CHAR szServerIpAddress[kRasMaxIpAddress + 1];
+};
+#pragma pack(pop)
+
+static_assert(sizeof(RASCONN) == 412, "RASCONN is 412 bytes");
+static_assert(offsetof(RASCONN, dwSize) == 0, "RASCONN.dwSize");
+static_assert(offsetof(RASCONN, hrasconn) == 4, "RASCONN.hrasconn");
+static_assert(offsetof(RASCONN, szEntryName) == 8, "RASCONN.szEntryName");
+static_assert(offsetof(RASCONN, szDeviceType) == 265, "RASCONN.szDeviceType");
+static_assert(offsetof(RASCONN, szDeviceName) == 282, "RASCONN.szDeviceName");
+static_assert(sizeof(RASPPPIP) == 40, "RASPPPIP is 40 bytes");
+static_assert(offsetof(RASPPPIP, dwError) == 4, "RASPPPIP.dwError");
+static_assert(offsetof(RASPPPIP, szIpAddress) == 8, "RASPPPIP.szIpAddress");
+static_assert(offsetof(RASPPPIP, szServerIpAddress) == 24, "RASPPPIP.szServerIpAddress");
+
+// RAS error codes that ask for a larger enumeration buffer.
+constexpr DWORD ERROR_BUFFER_TOO_SMALL = 603;
+
+constexpr DWORD RASP_PppIp = 0x8021;
+constexpr DWORD RASCN_Connection = 0x00000001;
+constexpr DWORD RASCN_Disconnection = 0x00000002;
+
+// Entry points, with the platform's documented arguments. Each returns 0 on success and a
+// RAS error code otherwise. Resolved in this order; the first four are required.
+typedef DWORD(WINAPI* PFN_RasGetProjectionInfoA)(HRASCONN, DWORD projection, void* info,
+                                                 DWORD* size);
+typedef DWORD(WINAPI* PFN_RasEnumConnectionsA)(RASCONN* connections, DWORD* size, DWORD* count);
+typedef DWORD(WINAPI* PFN_RasEnumEntriesA)(const char* reserved, const char* phoneBook,
+                                           void* entries, DWORD* size, DWORD* count);
+typedef DWORD(WINAPI* PFN_RasEditPhonebookEntryA)(HWND, const char* phoneBook,
+                                                  const char* entryName);
+typedef DWORD(WINAPI* PFN_RasConnectionNotificationA)(HRASCONN, HANDLE event, DWORD flags);
+typedef DWORD(WINAPI* PFN_RasGetEntryPropertiesA)(const char* phoneBook, const char* entryName,
+                                                  void* entry, DWORD* entrySize, BYTE* deviceInfo,
+                                                  DWORD* deviceInfoSize);
+
+extern PFN_RasGetProjectionInfoA RasGetProjectionInfoA;
+extern PFN_RasEnumConnectionsA RasEnumConnectionsA;
+extern PFN_RasEnumEntriesA RasEnumEntriesA;
+extern PFN_RasEditPhonebookEntryA RasEditPhonebookEntryA;
+extern PFN_RasConnectionNotificationA RasConnectionNotificationA; // optional: absent, we poll
+extern PFN_RasGetEntryPropertiesA RasGetEntryPropertiesA;         // optional
+
+// TRUE when the library is loaded and the four required entry points are present. A failed
+// load leaves nothing loaded, so the next call tries again.
+BOOL LoadRasApi();
+// Releases the library and forgets every entry point.
+void UnloadRasApi();
+// Enumerates the active connections into a new buffer (freed by the caller with free) and
+// returns how many records it holds. *list stays as it was when no buffer could be had.
+DWORD EnumRasConnections(RASCONN** list);

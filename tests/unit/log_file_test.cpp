@@ -1,0 +1,258 @@
+// The event log against real files under Wine: format, sharing, reopening, threads.
+#include "log/log_file.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <regex>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string ReadAll(const std::string& path) {
+    std::string data;
+    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+        char buffer[4096];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+            data.append(buffer, n);
+        std::fclose(f);
+    }
+    return data;
+}
+
+std::vector<std::string> SplitCrlf(const std::string& data) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end; (end = data.find("\r\n", start)) != std::string::npos; start = end + 2)
+        lines.push_back(data.substr(start, end - start));
+    if (start < data.size())
+        lines.push_back(data.substr(start));
+    return lines;
+}
+
+bool Exists(const std::string& path) {
+    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// A file of the test's own in a scratch directory, removed afterwards.
+class LogFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char temp[MAX_PATH];
+        ::GetTempPathA(MAX_PATH, temp);
+        m_dir = std::string(temp) + "lv_log_" + std::to_string(::GetCurrentProcessId()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        ::CreateDirectoryA(m_dir.c_str(), nullptr);
+        m_path = m_dir + "\\LogFile.txt";
+    }
+    void TearDown() override {
+        m_log.Close();
+        ::DeleteFileA(m_path.c_str());
+        ::RemoveDirectoryA(m_dir.c_str());
+    }
+
+    std::string m_dir;
+    std::string m_path;
+    CLogFile m_log;
+};
+
+const std::regex kTimestamp(R"(\d\d/\d\d/\d\d \d\d:\d\d:\d\d)");
+
+} // namespace
+
+TEST_F(LogFileTest, LinesCarryTimestampSpaceMessageAndCrlf) {
+    ASSERT_EQ(1, m_log.SetPathAndOpen(m_path.c_str()));
+    ASSERT_TRUE(Exists(m_path));
+    EXPECT_EQ("", ReadAll(m_path)) << "the test open creates the file empty";
+    EXPECT_EQ(INVALID_HANDLE_VALUE, m_log.m_hFile) << "and closes it again";
+
+    ASSERT_EQ(1, m_log.Write("first %d\n", 1));
+    ASSERT_EQ(1, m_log.WriteResource(371, "AOL", "10.20.30.40"));
+    ASSERT_EQ(1, m_log.WriteResource(370, "AOL"));
+
+    std::vector<std::string> lines = SplitCrlf(ReadAll(m_path));
+    ASSERT_EQ(3u, lines.size());
+    for (const std::string& line : lines) {
+        ASSERT_GE(line.size(), 18u);
+        EXPECT_TRUE(std::regex_match(line.substr(0, 17), kTimestamp)) << line;
+        EXPECT_EQ(' ', line[17]);
+    }
+    EXPECT_EQ("first 1", lines[0].substr(18));
+    EXPECT_EQ("'AOL': connected to the Internet. IP address: 10.20.30.40.", lines[1].substr(18));
+    EXPECT_EQ("'AOL': disconnected from the Internet.", lines[2].substr(18));
+}
+
+TEST_F(LogFileTest, TimestampIsTheCLocaleFormOfLocalTime) {
+    // 2026-12-07 22:16:22 in local time.
+    struct tm when = {};
+    when.tm_year = 126;
+    when.tm_mon = 11;
+    when.tm_mday = 7;
+    when.tm_hour = 22;
+    when.tm_min = 16;
+    when.tm_sec = 22;
+    when.tm_isdst = -1;
+    EXPECT_EQ("12/07/26 22:16:22", FormatLogTimestamp(static_cast<long long>(std::mktime(&when))));
+    EXPECT_EQ("", FormatLogTimestamp(-1000000000000LL)) << "unconvertible time gives no stamp";
+    EXPECT_EQ("", FormatLogTimestamp(0x100000000LL + 1000)) << "never a wrapped-around date";
+}
+
+TEST_F(LogFileTest, ExistingContentIsKeptAndAppendedTo) {
+    {
+        FILE* f = std::fopen(m_path.c_str(), "wb");
+        ASSERT_NE(nullptr, f);
+        std::fputs("earlier line\r\nunfinished", f);
+        std::fclose(f);
+    }
+    m_log.SetPathAndOpen(m_path.c_str());
+    m_log.Write("next\n");
+    std::string data = ReadAll(m_path);
+    ASSERT_EQ(0u, data.find("earlier line\r\nunfinished")) << data;
+    EXPECT_EQ("next\r\n", data.substr(data.size() - 6));
+}
+
+TEST_F(LogFileTest, WriteBeforeAPathCreatesNothing) {
+    EXPECT_EQ(0, m_log.Write("lost\n"));
+    EXPECT_EQ(0, m_log.OpenIfClosed());
+    EXPECT_EQ(INVALID_HANDLE_VALUE, m_log.m_hFile);
+    EXPECT_FALSE(Exists(m_path));
+}
+
+TEST_F(LogFileTest, OpenFailureIsSilentAndRetriedOnEveryWrite) {
+    std::string missingDir = m_dir + "\\missing\\LogFile.txt";
+    EXPECT_EQ(0, m_log.SetPathAndOpen(missingDir.c_str()));
+    EXPECT_EQ(missingDir, m_log.m_strPath) << "the path stays stored";
+    EXPECT_EQ(0, m_log.Write("lost\n"));
+    std::string sub = m_dir + "\\missing";
+    ASSERT_TRUE(::CreateDirectoryA(sub.c_str(), nullptr));
+    EXPECT_EQ(1, m_log.Write("found\n")) << "the next write tries the open again";
+    m_log.Close();
+    EXPECT_EQ("found\r\n", ReadAll(missingDir).substr(18));
+    ::DeleteFileA(missingDir.c_str());
+    ::RemoveDirectoryA(sub.c_str());
+}
+
+TEST_F(LogFileTest, HeldFileDeniesOtherWritersButNotReaders) {
+    m_log.SetPathAndOpen(m_path.c_str());
+    ASSERT_EQ(1, m_log.Write("held\n"));
+
+    ::SetLastError(0xdeadbeef);
+    HANDLE writer = ::CreateFileA(m_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, writer);
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SHARING_VIOLATION), ::GetLastError());
+
+    // A second log on the same file: every open fails, nothing is written.
+    CLogFile second;
+    EXPECT_EQ(0, second.SetPathAndOpen(m_path.c_str()));
+    EXPECT_EQ(0, second.Write("second instance\n"));
+
+    HANDLE reader = ::CreateFileA(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, reader);
+    ASSERT_EQ(1, m_log.Write("seen at once\n"));
+    char buffer[256] = {};
+    DWORD read = 0;
+    ASSERT_TRUE(::ReadFile(reader, buffer, sizeof buffer - 1, &read, nullptr));
+    ::CloseHandle(reader);
+    std::string text(buffer, read);
+    EXPECT_NE(std::string::npos, text.find(" held\r\n"));
+    EXPECT_NE(std::string::npos, text.find(" seen at once\r\n")) << "each line is flushed";
+    EXPECT_EQ(std::string::npos, text.find("second instance"));
+}
+
+TEST_F(LogFileTest, CloseThenWriteReopensAndAppends) {
+    m_log.SetPathAndOpen(m_path.c_str());
+    m_log.Write("one\n");
+    m_log.Close();
+    EXPECT_EQ(INVALID_HANDLE_VALUE, m_log.m_hFile);
+    m_log.Close(); // closing a closed log does nothing
+    ASSERT_EQ(1, m_log.Write("two\n"));
+    EXPECT_NE(INVALID_HANDLE_VALUE, m_log.m_hFile) << "the file stays open after a write";
+    std::vector<std::string> lines = SplitCrlf(ReadAll(m_path));
+    ASSERT_EQ(2u, lines.size());
+    EXPECT_EQ("one", lines[0].substr(18));
+    EXPECT_EQ("two", lines[1].substr(18));
+}
+
+TEST_F(LogFileTest, SetPathWhileOpenClosesWithoutOpeningTheNewPath) {
+    m_log.SetPathAndOpen(m_path.c_str());
+    m_log.Write("open\n");
+    std::string other = m_dir + "\\Other.txt";
+    EXPECT_EQ(1, m_log.SetPathAndOpen(other.c_str()));
+    EXPECT_EQ(INVALID_HANDLE_VALUE, m_log.m_hFile);
+    EXPECT_FALSE(Exists(other));
+    EXPECT_EQ(other, m_log.m_strPath);
+}
+
+TEST_F(LogFileTest, MessagesAreFormattedAndMissingStringsGiveEmptyMessages) {
+    m_log.SetPathAndOpen(m_path.c_str());
+    m_log.Write("%s\n", "100%s %d literal");
+    m_log.WriteResource(9999);
+    m_log.Write("after\n");
+    std::vector<std::string> lines = SplitCrlf(ReadAll(m_path));
+    ASSERT_EQ(2u, lines.size());
+    EXPECT_EQ("100%s %d literal", lines[0].substr(18));
+    // The empty message has no line end: the next line continues on the same text line.
+    ASSERT_EQ(18u + 18u + 5u, lines[1].size()) << lines[1];
+    EXPECT_EQ("after", lines[1].substr(36));
+}
+
+TEST_F(LogFileTest, UnwritableFileReturnsZeroAndStaysOpen) {
+    // Every write to this device fails with "disk full".
+    m_log.SetPathAndOpen("Z:\\dev\\full");
+    ASSERT_EQ(1, m_log.OpenIfClosed());
+    EXPECT_EQ(0, m_log.Write("dropped\n"));
+    EXPECT_NE(INVALID_HANDLE_VALUE, m_log.m_hFile);
+    EXPECT_EQ(0, m_log.Write("dropped too\n"));
+    m_log.Close();
+}
+
+namespace {
+struct WriterArgs {
+    CLogFile* log;
+    char tag;
+};
+
+DWORD WINAPI WriteLines(void* param) {
+    WriterArgs* args = static_cast<WriterArgs*>(param);
+    // Long lines that need several buffered writes each.
+    std::string body(300, args->tag);
+    for (int i = 0; i < 2000; ++i)
+        args->log->Write("%c %04d %s\n", args->tag, i, body.c_str());
+    return 0;
+}
+} // namespace
+
+TEST_F(LogFileTest, TwoThreadsWritingNeverInterleaveLines) {
+    m_log.SetPathAndOpen(m_path.c_str());
+    WriterArgs a{&m_log, 'a'}, b{&m_log, 'b'};
+    HANDLE threads[2] = {::CreateThread(nullptr, 0, WriteLines, &a, 0, nullptr),
+                         ::CreateThread(nullptr, 0, WriteLines, &b, 0, nullptr)};
+    ASSERT_NE(nullptr, threads[0]);
+    ASSERT_NE(nullptr, threads[1]);
+    ::WaitForMultipleObjects(2, threads, TRUE, INFINITE);
+    ::CloseHandle(threads[0]);
+    ::CloseHandle(threads[1]);
+
+    std::vector<std::string> lines = SplitCrlf(ReadAll(m_path));
+    ASSERT_EQ(4000u, lines.size());
+    int next[2] = {0, 0};
+    for (const std::string& line : lines) {
+        ASSERT_EQ(18u + 2u + 5u + 300u, line.size()) << line.substr(0, 40);
+        char tag = line[18];
+        ASSERT_TRUE(tag == 'a' || tag == 'b');
+        int& expected = next[tag - 'a'];
+        char number[5];
+        std::snprintf(number, sizeof number, "%04d", expected++);
+        EXPECT_EQ(std::string(1, tag) + " " + number + " " + std::string(300, tag),
+                  line.substr(18));
+    }
+    EXPECT_EQ(2000, next[0]);
+    EXPECT_EQ(2000, next[1]);
+}
