@@ -1,0 +1,21 @@
+// Start-up probe: is the AOL client registered under App Paths with a file that exists?
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// IsApplicationInstalled("aol.exe").
+BOOL IsAolInstalled();
+
+// 1 when the default value of HKLM\...\App Paths\<exeName> names an existing file that is not
+// a directory. The path is taken exactly as stored: no quotes stripped, no arguments split off.
+BOOL IsApplicationInstalled(const char* exeName);
+
+// The text of a REG_SZ or REG_EXPAND_SZ value (the latter expanded), or defaultValue when it
+// cannot be read. A null valueName means the key's default value; a null defaultValue means "".
+std::string GetRegistryString(HKEY hKey, const char* subKey, const char* valueName,
+                              const char* defaultValue);
+
+// 1 when path is not empty, exists and is not a directory.
+BOOL FileExists(const char* path);
