@@ -42,15 +42,33 @@ std::string LoadResourceString(UINT id) {
     }
 }
 
-std::string GetApplicationTitle() {
+namespace {
+
+// The executable's path split after its last backslash. The search is multibyte-aware, so
+// the trail byte 0x5C of a double-byte character is never taken for a separator.
+void SplitExecutablePath(std::string& directory, std::string& fileName) {
     // One spare character: older systems leave a truncated path without its NUL.
     char path[MAX_PATH + 1] = {};
     ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    // Multibyte-aware search, so the trail byte 0x5C of a double-byte character is no separator.
     unsigned char* name = reinterpret_cast<unsigned char*>(path);
     if (unsigned char* slash = _mbsrchr(name, '\\'))
         name = slash + 1;
-    std::string title(reinterpret_cast<char*>(name));
+    char* split = reinterpret_cast<char*>(name);
+    directory.assign(path, split);
+    fileName.assign(split);
+}
+
+} // namespace
+
+std::string GetExecutableDirectory() {
+    std::string directory, fileName;
+    SplitExecutablePath(directory, fileName);
+    return directory;
+}
+
+std::string GetApplicationTitle() {
+    std::string directory, title;
+    SplitExecutablePath(directory, title);
     const unsigned char* dot = _mbsrchr(reinterpret_cast<const unsigned char*>(title.c_str()), '.');
     if (dot != nullptr)
         title.resize(static_cast<size_t>(reinterpret_cast<const char*>(dot) - title.c_str()));

@@ -17,3 +17,6 @@ std::string LoadResourceString(UINT id);
 // The executable's file name without directory and extension ("Linkvigil" for
 // C:\Tools\Linkvigil.exe), as it is named at run time.
 std::string GetApplicationTitle();
+
+// The executable's directory up to and including its last backslash.
+std::string GetExecutableDirectory();

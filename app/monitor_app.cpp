@@ -1,0 +1,13 @@
+#include "monitor_app.h"
+
+#include <commctrl.h>
+
+BOOL CMonitorApp::InitInstance() {
+    ::InitCommonControls();
+    CWinApp::InitInstance();
+
+    CMonitorDlg dlg(nullptr);
+    dlg.MakeMainWindow();
+    dlg.DoModal();
+    return FALSE;
+}

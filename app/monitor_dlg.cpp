@@ -1,0 +1,141 @@
+#include "monitor_app.h"
+
+#include "aol_probe.h"
+#include "connection/connection.h"
+#include "framework/text.h"
+#include "log/log_file.h"
+#include "resource.h"
+
+#include <mbstring.h>
+
+#include <cstring>
+
+namespace {
+
+const char kLogFileName[] = "LogFile.txt";
+
+// "LogFile.txt" in the executable's directory, built in a MAX_PATH buffer. FALSE when the
+// executable's path cannot be had or the name does not fit: the program then runs without
+// a log.
+BOOL BuildLogPath(char (&path)[MAX_PATH]) {
+    DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return FALSE;
+    path[length] = '\0';
+    // Multibyte-aware: the trail byte 0x5C of a double-byte character is no separator.
+    unsigned char* slash = _mbsrchr(reinterpret_cast<unsigned char*>(path), '\\');
+    if (slash == nullptr)
+        return FALSE;
+    size_t directoryLength = static_cast<size_t>(reinterpret_cast<char*>(slash) - path) + 1;
+    if (directoryLength + sizeof kLogFileName > MAX_PATH)
+        return FALSE;
+    std::memcpy(path + directoryLength, kLogFileName, sizeof kLogFileName);
+    return TRUE;
+}
+
+} // namespace
+
+const MessageEntry<CMonitorDlg> CMonitorDlg::s_messageTable[6] = {
+    {WM_PAINT, 0, 0, &CMonitorDlg::OnPaint},
+    {WM_QUERYDRAGICON, 0, 0, &CMonitorDlg::OnQueryDragIcon},
+    {WM_CONNECTION_UP, 0, 0, &CMonitorDlg::OnConnectionUp},
+    {WM_CONNECTION_DOWN, 0, 0, &CMonitorDlg::OnConnectionDown},
+    {WM_DESTROY, 0, 0, &CMonitorDlg::OnDestroy},
+    {WM_COMMAND, BN_CLICKED, IDC_START_STOP, &CMonitorDlg::OnToggleMonitoring},
+};
+
+CMonitorDlg::CMonitorDlg(HWND hParent)
+    : CDialog(IDD_MAIN, hParent), m_bMonitoring(FALSE),
+      m_hIcon(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
+
+BOOL CMonitorDlg::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    return DispatchMessageTable(this, s_messageTable, message, wParam, lParam, result);
+}
+
+void CMonitorDlg::DoDataExchange() {
+    BindControl(IDC_EVENT_LIST, m_listEvents);
+    BindControl(IDC_START_STOP, m_btnStartStop);
+}
+
+BOOL CMonitorDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+
+    ::SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+
+    char path[MAX_PATH];
+    if (BuildLogPath(path))
+        g_logFile.SetPathAndOpen(path);
+    g_logFile.m_bEnabled = TRUE;
+
+    const char* text = IsAolInstalled()
+                           ? "AOL *is* installed on this system"
+                           : "AOL is *not* installed on this system (aol.exe not found)";
+    m_listEvents.ResetContent();
+    m_listEvents.AddString(text);
+    g_logFile.Write("%s\n", text);
+
+    ToggleMonitoring();
+    CheckConnections();
+    return TRUE;
+}
+
+void CMonitorDlg::ToggleMonitoring() {
+    if (m_bMonitoring) {
+        StopMonitoring();
+        m_bMonitoring = FALSE;
+    } else {
+        m_bMonitoring = StartMonitoring();
+    }
+    std::string caption = LoadResourceString(IDS_START_MONITORING + (m_bMonitoring ? 1 : 0));
+    m_btnStartStop.SetWindowText(caption.c_str());
+}
+
+LRESULT CMonitorDlg::OnToggleMonitoring(WPARAM, LPARAM) {
+    ToggleMonitoring();
+    return 0;
+}
+
+LRESULT CMonitorDlg::OnConnectionUp(WPARAM, LPARAM) {
+    g_connection.SetConnected();
+    std::string line =
+        Format("Connection detected: IP address=%s", g_connection.GetIPAddress().c_str());
+    m_listEvents.AddString(line.c_str());
+    return 0;
+}
+
+LRESULT CMonitorDlg::OnConnectionDown(WPARAM, LPARAM) {
+    g_connection.SetDisconnected();
+    m_listEvents.AddString("Disconnection detected");
+    return 0;
+}
+
+LRESULT CMonitorDlg::OnDestroy(WPARAM, LPARAM) {
+    StopMonitoring();
+    g_logFile.Close();
+    Default();
+    return 0;
+}
+
+LRESULT CMonitorDlg::OnPaint(WPARAM, LPARAM) {
+    if (!::IsIconic(m_hWnd)) {
+        Default();
+        return 0;
+    }
+    PAINTSTRUCT ps;
+    HDC hdc = ::BeginPaint(m_hWnd, &ps);
+    ::SendMessageA(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(hdc), 0);
+    int cxIcon = ::GetSystemMetrics(SM_CXICON);
+    int cyIcon = ::GetSystemMetrics(SM_CYICON);
+    RECT rect;
+    ::GetClientRect(m_hWnd, &rect);
+    int x = (rect.right - rect.left - cxIcon + 1) / 2;
+    int y = (rect.bottom - rect.top - cyIcon + 1) / 2;
+    ::DrawIcon(hdc, x, y, m_hIcon);
+    ::EndPaint(m_hWnd, &ps);
+    return 0;
+}
+
+LRESULT CMonitorDlg::OnQueryDragIcon(WPARAM, LPARAM) {
+    return reinterpret_cast<LRESULT>(m_hIcon);
+}

@@ -1,0 +1,87 @@
+#include "dialog.h"
+
+#include "framework/text.h"
+#include "framework/thread.h"
+
+#include <vector>
+
+// Help topics of dialogs are numbered from this base plus the template id.
+constexpr DWORD kHelpIdBaseResource = 0x20000;
+
+std::string CControl::GetWindowText() const {
+    int length = ::GetWindowTextLengthA(m_hWnd);
+    std::vector<char> text(static_cast<size_t>(length > 0 ? length : 0) + 1);
+    ::GetWindowTextA(m_hWnd, text.data(), static_cast<int>(text.size()));
+    return text.data();
+}
+
+CDialog::CDialog(UINT templateId, HWND hParent) : m_nTemplateId(templateId), m_hParent(hParent) {}
+
+CDialog::~CDialog() = default;
+
+INT_PTR CDialog::DoModal() {
+    return ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nTemplateId),
+                             m_hParent, &CDialog::DialogProc, reinterpret_cast<LPARAM>(this));
+}
+
+BOOL CDialog::OnInitDialog() {
+    DoDataExchange();
+    return TRUE;
+}
+
+BOOL CDialog::OnWndMsg(UINT, WPARAM, LPARAM, LRESULT&) {
+    return FALSE;
+}
+
+void CDialog::OnHelp() {
+    std::string helpFile = GetExecutableDirectory() + GetApplicationTitle() + ".HLP";
+    if (!::WinHelpA(m_hWnd, helpFile.c_str(), HELP_CONTEXT, kHelpIdBaseResource + m_nTemplateId))
+        ::MessageBoxA(m_hWnd, "Failed to launch help.", GetApplicationTitle().c_str(),
+                      MB_OK | MB_ICONEXCLAMATION);
+}
+
+INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    CDialog* self = nullptr;
+    if (message == WM_INITDIALOG) {
+        self = reinterpret_cast<CDialog*>(lParam);
+        ::SetWindowLongPtrA(hWnd, DWLP_USER, lParam);
+        self->m_hWnd = hWnd;
+        if (self->m_bMainWindow)
+            SetThreadMainWindow(hWnd);
+        return self->OnInitDialog();
+    }
+    self = reinterpret_cast<CDialog*>(::GetWindowLongPtrA(hWnd, DWLP_USER));
+    if (self == nullptr)
+        return FALSE;
+
+    switch (message) {
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDCANCEL && HIWORD(wParam) == BN_CLICKED) {
+            self->OnCancel();
+            return TRUE;
+        }
+        break;
+    case WM_HELP:
+        self->OnHelp();
+        return TRUE;
+    case WM_NCDESTROY:
+        if (self->m_bMainWindow && GetThreadMainWindow() == hWnd)
+            SetThreadMainWindow(nullptr);
+        self->m_hWnd = nullptr;
+        ::SetWindowLongPtrA(hWnd, DWLP_USER, 0);
+        return FALSE;
+    default:
+        break;
+    }
+
+    LRESULT result = 0;
+    self->m_bDefault = false;
+    if (!self->OnWndMsg(message, wParam, lParam, result) || self->m_bDefault)
+        return FALSE;
+    // Messages whose result is the return value itself; for the rest it goes to DWLP_MSGRESULT.
+    if (message == WM_QUERYDRAGICON || message == WM_CTLCOLORDLG || message == WM_CTLCOLORBTN ||
+        message == WM_CTLCOLORLISTBOX)
+        return static_cast<INT_PTR>(result);
+    ::SetWindowLongPtrA(hWnd, DWLP_MSGRESULT, result);
+    return TRUE;
+}

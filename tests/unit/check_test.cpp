@@ -1,0 +1,175 @@
+// One check of a connection table against the monitored connection: what is posted, stored
+// and logged. The projection entry point is a fake, so each case sets exactly what RAS says.
+#include "connection/connection.h"
+#include "framework/thread.h"
+#include "log_capture.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+
+namespace {
+
+// Projection replies by connection handle: an address, or an error while still pending.
+std::map<HRASCONN, std::string> g_projections;
+int g_projectionCalls = 0;
+
+DWORD WINAPI FakeProjection(HRASCONN handle, DWORD projection, void* info, DWORD* size) {
+    ++g_projectionCalls;
+    auto found = g_projections.find(handle);
+    if (projection != RASP_PppIp || size == nullptr || *size != sizeof(RASPPPIP) ||
+        found == g_projections.end())
+        return 731; // projection not complete
+    RASPPPIP* ip = static_cast<RASPPPIP*>(info);
+    std::memset(ip->szIpAddress, 0, sizeof ip->szIpAddress);
+    std::memcpy(ip->szIpAddress, found->second.data(),
+                std::min(found->second.size(), sizeof ip->szIpAddress));
+    return 0;
+}
+
+RASCONN Record(const char* name, UINT_PTR handle) {
+    RASCONN record = {};
+    record.dwSize = sizeof record;
+    record.hrasconn = reinterpret_cast<HRASCONN>(handle);
+    std::strncpy(record.szEntryName, name, sizeof record.szEntryName - 1);
+    return record;
+}
+
+class CheckTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_hWnd = ::CreateWindowA("STATIC", "check target", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr,
+                                 nullptr);
+        ASSERT_NE(nullptr, m_hWnd);
+        SetThreadMainWindow(m_hWnd);
+        m_savedProjection = RasGetProjectionInfoA;
+        RasGetProjectionInfoA = FakeProjection;
+        g_projections.clear();
+        g_projectionCalls = 0;
+        g_connection.m_dwFlags = kFlagLastCallFlag;
+        g_connection.SetIPAddress("");
+    }
+    void TearDown() override {
+        RasGetProjectionInfoA = m_savedProjection;
+        SetThreadMainWindow(nullptr);
+        ::DestroyWindow(m_hWnd);
+    }
+
+    // The connection messages posted to the window so far, in order.
+    std::vector<UINT> TakePosted() {
+        std::vector<UINT> posted;
+        MSG msg;
+        while (::PeekMessageA(&msg, m_hWnd, WM_CONNECTION_UP, WM_CONNECTION_DOWN, PM_REMOVE)) {
+            EXPECT_EQ(reinterpret_cast<WPARAM>(&g_connection), msg.wParam);
+            EXPECT_EQ(0, msg.lParam);
+            posted.push_back(msg.message);
+        }
+        return posted;
+    }
+
+    void Check(std::vector<RASCONN> records) {
+        g_connection.UpdateState(static_cast<DWORD>(records.size()),
+                                 records.empty() ? nullptr : records.data());
+    }
+
+    HWND m_hWnd = nullptr;
+    PFN_RasGetProjectionInfoA m_savedProjection = nullptr;
+};
+
+using Posted = std::vector<UINT>;
+using Lines = std::vector<std::string>;
+
+} // namespace
+
+TEST_F(CheckTest, EmptyTableWhileDownPostsAndLogsNothing) {
+    CLogCapture log("check_empty_down");
+    Check({});
+    EXPECT_EQ(Posted{}, TakePosted());
+    EXPECT_EQ(Lines{}, log.Messages());
+}
+
+TEST_F(CheckTest, EmptyTableWhileUpPostsDownWithoutAConnectoidList) {
+    CLogCapture log("check_empty_up");
+    g_connection.m_dwFlags = kFlagUp | kFlagLastCallFlag;
+    Check({});
+    EXPECT_EQ(Posted{WM_CONNECTION_DOWN}, TakePosted());
+    EXPECT_EQ(Lines{}, log.Messages());
+}
+
+TEST_F(CheckTest, MatchIgnoresLetterCaseAndStoresTheAddressBeforePosting) {
+    CLogCapture log("check_case");
+    g_projections[reinterpret_cast<HRASCONN>(7)] = "10.20.30.40";
+    Check({Record("Work VPN", 5), Record("aol l2tp", 7), Record("After", 9)});
+    EXPECT_EQ(Posted{WM_CONNECTION_UP}, TakePosted());
+    EXPECT_EQ("10.20.30.40", g_connection.GetIPAddress());
+    EXPECT_EQ((Lines{"Connectoid list:", "Work VPN", "aol l2tp"}), log.Messages())
+        << "records after the match are neither examined nor logged";
+    EXPECT_EQ(0x02u, g_connection.m_dwFlags.load()) << "only the handler changes the state";
+}
+
+TEST_F(CheckTest, PendingProjectionIsReportedByTheNextCheckAfterItCompletes) {
+    Check({Record("AOL L2TP", 3)});
+    EXPECT_EQ(Posted{}, TakePosted());
+    g_projections[reinterpret_cast<HRASCONN>(3)] = "172.16.0.1";
+    Check({Record("AOL L2TP", 3)});
+    EXPECT_EQ(Posted{WM_CONNECTION_UP}, TakePosted());
+    EXPECT_EQ("172.16.0.1", g_connection.GetIPAddress());
+}
+
+TEST_F(CheckTest, OnlyTheFirstOfTwoMatchingEntriesCounts) {
+    g_projections[reinterpret_cast<HRASCONN>(2)] = "10.0.0.2"; // the second one is complete
+    Check({Record("AOL L2TP", 1), Record("AOL L2TP", 2)});
+    EXPECT_EQ(Posted{}, TakePosted());
+    EXPECT_EQ(1, g_projectionCalls);
+}
+
+TEST_F(CheckTest, NoMatchLogsEveryEntryAndPostsDownOnlyWhileUp) {
+    CLogCapture log("check_nomatch");
+    Check({Record("One", 1), Record("Two", 2)});
+    EXPECT_EQ(Posted{}, TakePosted());
+    g_connection.m_dwFlags = kFlagUp;
+    Check({Record("One", 1), Record("Two", 2)});
+    EXPECT_EQ(Posted{WM_CONNECTION_DOWN}, TakePosted());
+    EXPECT_EQ((Lines{"Connectoid list:", "One", "Two", "Connectoid list:", "One", "Two"}),
+              log.Messages());
+}
+
+TEST_F(CheckTest, AddressChangeWithoutDisconnectionGoesUnnoticed) {
+    g_projections[reinterpret_cast<HRASCONN>(4)] = "10.0.0.7";
+    Check({Record("AOL L2TP", 4)});
+    ASSERT_EQ(Posted{WM_CONNECTION_UP}, TakePosted());
+    g_connection.SetConnected();
+    g_projections[reinterpret_cast<HRASCONN>(4)] = "10.0.0.99";
+    Check({Record("AOL L2TP", 4)});
+    EXPECT_EQ(Posted{}, TakePosted());
+    EXPECT_EQ("10.0.0.7", g_connection.GetIPAddress());
+}
+
+TEST_F(CheckTest, TwoChecksBeforeTheHandlerRunsQueueTwoUps) {
+    g_projections[reinterpret_cast<HRASCONN>(4)] = "10.0.0.7";
+    Check({Record("AOL L2TP", 4)});
+    Check({Record("AOL L2TP", 4)});
+    EXPECT_EQ((Posted{WM_CONNECTION_UP, WM_CONNECTION_UP}), TakePosted());
+}
+
+TEST_F(CheckTest, EntryNamesAreLoggedLiterallyAndUnterminatedFieldsStayInside) {
+    CLogCapture log("check_hostile");
+    RASCONN percent = Record("100%s %d %n", 1);
+    RASCONN unterminated = Record("", 2);
+    std::memset(unterminated.szEntryName, 'x', sizeof unterminated.szEntryName);
+    std::memset(unterminated.szDeviceType, 'y', sizeof unterminated.szDeviceType);
+    Check({percent, unterminated});
+    Lines lines = log.Messages();
+    ASSERT_EQ(3u, lines.size());
+    EXPECT_EQ("100%s %d %n", lines[1]);
+    EXPECT_EQ(std::string(257, 'x'), lines[2]) << "the name ends with its field";
+}
+
+TEST_F(CheckTest, UnterminatedAddressIsCutAtItsField) {
+    // An address field filled to the brim: 16 characters, nothing of the next field.
+    g_projections[reinterpret_cast<HRASCONN>(6)] = "1234567890123456789";
+    Check({Record("AOL L2TP", 6)});
+    EXPECT_EQ(Posted{WM_CONNECTION_UP}, TakePosted());
+    EXPECT_EQ("1234567890123456", g_connection.GetIPAddress());
+}
