@@ -1,0 +1,262 @@
+#include "app_driver.h"
+
+#include <cstdio>
+
+namespace {
+
+constexpr int kEventListId = 1001;
+constexpr int kStartStopId = 1000;
+
+std::string WindowsPath(std::string path) {
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
+
+// Set by CMake: the program under test and a scratch folder for the tests' directories.
+std::string ProgramPath() {
+    return WindowsPath(LINKVIGIL_EXE);
+}
+std::string ScratchRoot() {
+    return WindowsPath(E2E_SCRATCH_DIR);
+}
+
+struct FindContext {
+    DWORD pid;
+    bool wantMain;
+    HWND found;
+};
+
+BOOL CALLBACK FindDialogOfProcess(HWND hWnd, LPARAM param) {
+    FindContext* context = reinterpret_cast<FindContext*>(param);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hWnd, &pid);
+    char className[32] = {};
+    ::GetClassNameA(hWnd, className, sizeof className);
+    if (pid != context->pid || std::string(className) != "#32770" || !::IsWindowVisible(hWnd))
+        return TRUE;
+    bool isMain = ::GetDlgItem(hWnd, kEventListId) != nullptr;
+    if (isMain == context->wantMain) {
+        context->found = hWnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+std::string Narrow(const std::wstring& wide) {
+    if (wide.empty())
+        return std::string();
+    int size = ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
+                                     0, nullptr, nullptr);
+    std::string text(static_cast<size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &text[0], size,
+                          nullptr, nullptr);
+    return text;
+}
+
+void RemoveTree(const std::string& dir) {
+    WIN32_FIND_DATAA data;
+    HANDLE find = ::FindFirstFileA((dir + "\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = data.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            std::string path = dir + "\\" + name;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(path);
+            else
+                ::DeleteFileA(path.c_str());
+        } while (::FindNextFileA(find, &data));
+        ::FindClose(find);
+    }
+    ::RemoveDirectoryA(dir.c_str());
+}
+
+} // namespace
+
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
+    DWORD start = ::GetTickCount();
+    for (;;) {
+        if (condition())
+            return true;
+        if (::GetTickCount() - start > timeoutMs)
+            return false;
+        ::Sleep(10);
+    }
+}
+
+std::string MakeScratchDir(const std::string& name) {
+    std::string dir = ScratchRoot() + "\\" + name;
+    ::CreateDirectoryA(ScratchRoot().c_str(), nullptr);
+    RemoveTree(dir);
+    ::CreateDirectoryA(dir.c_str(), nullptr);
+    return dir;
+}
+
+std::string ReadWholeFile(const std::string& path) {
+    std::string data;
+    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return data;
+    char buffer[65536];
+    DWORD read = 0;
+    while (::ReadFile(h, buffer, sizeof buffer, &read, nullptr) && read > 0)
+        data.append(buffer, read);
+    ::CloseHandle(h);
+    return data;
+}
+
+std::vector<std::string> LogMessages(const std::string& path) {
+    std::vector<std::string> messages;
+    std::string data = ReadWholeFile(path);
+    size_t start = 0;
+    while (start < data.size()) {
+        size_t end = data.find("\r\n", start);
+        std::string line = data.substr(start, end == std::string::npos ? end : end - start);
+        messages.push_back(line.size() >= 18 ? line.substr(18) : line);
+        if (end == std::string::npos)
+            break;
+        start = end + 2;
+    }
+    return messages;
+}
+
+bool AllLinesTimestamped(const std::string& path) {
+    std::string data = ReadWholeFile(path);
+    size_t start = 0;
+    for (size_t end; (end = data.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        std::string line = data.substr(start, end - start);
+        int month, day, year, hour, minute, second;
+        char space = 0;
+        if (line.size() < 18 ||
+            std::sscanf(line.c_str(), "%2d/%2d/%2d %2d:%2d:%2d%c", &month, &day, &year, &hour,
+                        &minute, &second, &space) != 7 ||
+            space != ' ' || line[2] != '/' || line[5] != '/' || line[8] != ' ')
+            return false;
+    }
+    return true;
+}
+
+CAppUnderTest::~CAppUnderTest() {
+    if (m_process.hProcess != nullptr) {
+        if (::WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT) {
+            ::TerminateProcess(m_process.hProcess, 99);
+            ::WaitForSingleObject(m_process.hProcess, 10000);
+        }
+        ::CloseHandle(m_process.hProcess);
+        ::CloseHandle(m_process.hThread);
+    }
+}
+
+bool CAppUnderTest::Start(const std::string& dir, const std::string& exeName,
+                          const std::string& workingDir) {
+    m_dir = dir;
+    std::string exe = dir + "\\" + exeName;
+    if (!::CopyFileA(ProgramPath().c_str(), exe.c_str(), FALSE))
+        return false;
+    std::string commandLine = "\"" + exe + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    const std::string& cwd = workingDir.empty() ? dir : workingDir;
+    return ::CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                            cwd.c_str(), &startup, &m_process) != FALSE;
+}
+
+HWND CAppUnderTest::WaitForWindow(DWORD timeoutMs) {
+    FindContext context{m_process.dwProcessId, true, nullptr};
+    WaitFor(
+        [&] {
+            context.found = nullptr;
+            ::EnumWindows(FindDialogOfProcess, reinterpret_cast<LPARAM>(&context));
+            return context.found != nullptr;
+        },
+        timeoutMs);
+    m_hWnd = context.found;
+    return m_hWnd;
+}
+
+std::vector<std::string> CAppUnderTest::ListLines() const {
+    std::vector<std::string> lines;
+    HWND list = ::GetDlgItem(m_hWnd, kEventListId);
+    if (list == nullptr)
+        return lines;
+    LRESULT count = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        LRESULT length = ::SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
+        if (length < 0)
+            break;
+        // Across processes only the wide form brings the whole line under Wine.
+        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+        ::SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i),
+                       reinterpret_cast<LPARAM>(&text[0]));
+        text.resize(static_cast<size_t>(length));
+        lines.push_back(Narrow(text));
+    }
+    return lines;
+}
+
+bool CAppUnderTest::WaitForList(const std::vector<std::string>& expected, DWORD timeoutMs) const {
+    return WaitFor([&] { return ListLines() == expected; }, timeoutMs);
+}
+
+std::string CAppUnderTest::WindowText(HWND hWnd) {
+    int length = static_cast<int>(::SendMessageW(hWnd, WM_GETTEXTLENGTH, 0, 0));
+    std::wstring text(static_cast<size_t>(length > 0 ? length : 0) + 1, L'\0');
+    ::SendMessageW(hWnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
+    text.resize(wcslen(text.c_str()));
+    return Narrow(text);
+}
+
+std::string CAppUnderTest::ButtonCaption() const {
+    return WindowText(::GetDlgItem(m_hWnd, kStartStopId));
+}
+
+bool CAppUnderTest::WaitForCaption(const std::string& caption, DWORD timeoutMs) const {
+    return WaitFor([&] { return ButtonCaption() == caption; }, timeoutMs);
+}
+
+void CAppUnderTest::PressButton() {
+    // Sent, so the press has been handled (and a stop has joined the thread) on return.
+    ::SendMessageA(::GetDlgItem(m_hWnd, kStartStopId), BM_CLICK, 0, 0);
+}
+
+void CAppUnderTest::PressKey(UINT virtualKey) {
+    // Keys reach the dialog through its message loop, as typed keys do.
+    HWND list = ::GetDlgItem(m_hWnd, kEventListId);
+    ::PostMessageA(list, WM_KEYDOWN, virtualKey, 1);
+    ::PostMessageA(list, WM_KEYUP, virtualKey, 0xC0000001);
+}
+
+void CAppUnderTest::TypeKey(UINT virtualKey) {
+    ::SetForegroundWindow(m_hWnd);
+    WaitFor([&] { return ::GetForegroundWindow() == m_hWnd; }, 5000);
+    BYTE scan = static_cast<BYTE>(::MapVirtualKeyA(virtualKey, 0));
+    ::keybd_event(static_cast<BYTE>(virtualKey), scan, 0, 0);
+    ::keybd_event(static_cast<BYTE>(virtualKey), scan, KEYEVENTF_KEYUP, 0);
+}
+
+void CAppUnderTest::Close() {
+    ::PostMessageA(m_hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
+
+bool CAppUnderTest::WaitForExit(DWORD timeoutMs, DWORD* exitCode) {
+    if (::WaitForSingleObject(m_process.hProcess, timeoutMs) != WAIT_OBJECT_0)
+        return false;
+    if (exitCode != nullptr)
+        ::GetExitCodeProcess(m_process.hProcess, exitCode);
+    return true;
+}
+
+HWND CAppUnderTest::FindMessageBox() const {
+    FindContext context{m_process.dwProcessId, false, nullptr};
+    ::EnumWindows(FindDialogOfProcess, reinterpret_cast<LPARAM>(&context));
+    return context.found;
+}
+
+std::string CAppUnderTest::MessageBoxText(HWND hBox) {
+    // The message is the box's static control with id 0xFFFF.
+    return WindowText(::GetDlgItem(hBox, 0xFFFF));
+}

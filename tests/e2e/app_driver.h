@@ -1,0 +1,70 @@
+// Drives the real Linkvigil.exe from another process: starts it in a directory of the test's
+// own, reads its list box and button, presses the button, closes the window, reads the log.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// Waits for a condition, checking it every few milliseconds; FALSE when time ran out.
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 20000);
+
+// A fresh directory under the build's scratch folder, emptied first.
+std::string MakeScratchDir(const std::string& name);
+std::string ReadWholeFile(const std::string& path);
+// A log file's lines without their timestamps; the last one may be unterminated.
+std::vector<std::string> LogMessages(const std::string& path);
+// TRUE when every complete line of the log starts with a 17-character timestamp and a space.
+bool AllLinesTimestamped(const std::string& path);
+
+class CAppUnderTest {
+public:
+    CAppUnderTest() = default;
+    ~CAppUnderTest(); // ends the process if it still runs
+    CAppUnderTest(const CAppUnderTest&) = delete;
+    CAppUnderTest& operator=(const CAppUnderTest&) = delete;
+
+    // Copies the program into dir as exeName and starts it from workingDir (dir when empty).
+    bool Start(const std::string& dir, const std::string& exeName = "Linkvigil.exe",
+               const std::string& workingDir = "");
+    // The main dialog once it exists (it has the event list), or null after the time-out.
+    HWND WaitForWindow(DWORD timeoutMs = 20000);
+
+    std::vector<std::string> ListLines() const;
+    // Waits until the list box holds exactly these lines, in this order.
+    bool WaitForList(const std::vector<std::string>& expected, DWORD timeoutMs = 20000) const;
+    std::string ButtonCaption() const;
+    bool WaitForCaption(const std::string& caption, DWORD timeoutMs = 20000) const;
+
+    // A click on the button, as the user makes it; returns once the window handled it.
+    void PressButton();
+    // A key pressed while the list box has the focus (VK_RETURN, VK_ESCAPE), handed to the
+    // dialog's message loop as a typed key is.
+    void PressKey(UINT virtualKey);
+    // A key typed on the keyboard into the program's window, for keys that only the system's
+    // input handling turns into messages (F1 becomes WM_HELP).
+    void TypeKey(UINT virtualKey);
+    // The close box.
+    void Close();
+    // TRUE when the process ended within the time-out.
+    bool WaitForExit(DWORD timeoutMs = 20000, DWORD* exitCode = nullptr);
+
+    // A message box the program shows (a dialog of its process other than the main window).
+    HWND FindMessageBox() const;
+    static std::string WindowText(HWND hWnd);
+    // The text of a message box's message (its static control).
+    static std::string MessageBoxText(HWND hBox);
+
+    std::string LogPath() const { return m_dir + "\\LogFile.txt"; }
+    const std::string& Dir() const { return m_dir; }
+    HANDLE Process() const { return m_process.hProcess; }
+    DWORD ProcessId() const { return m_process.dwProcessId; }
+    HWND Window() const { return m_hWnd; }
+
+private:
+    std::string m_dir;
+    PROCESS_INFORMATION m_process = {};
+    HWND m_hWnd = nullptr;
+};

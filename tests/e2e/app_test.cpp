@@ -1,0 +1,256 @@
+// The real Linkvigil.exe under Wine, driven from this process; the RAS stand-in plays RAS.
+#include "app_driver.h"
+#include "ras_standin.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const char kNotInstalled[] = "AOL is *not* installed on this system (aol.exe not found)";
+const char kInstalled[] = "AOL *is* installed on this system";
+const char kStart[] = "&Start Monitoring";
+const char kStop[] = "&Stop Monitoring";
+const char kAppPathsAol[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\aol.exe";
+
+std::string Up(const char* ip) {
+    return std::string("Connection detected: IP address=") + ip;
+}
+std::string Connected(const char* ip) {
+    return std::string("'AOL': connected to the Internet. IP address: ") + ip + ".";
+}
+const char kDown[] = "Disconnection detected";
+const char kDisconnected[] = "'AOL': disconnected from the Internet.";
+
+// Registers (or removes) an App Paths entry for aol.exe naming an existing file.
+void RegisterAol(const std::string& target) {
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kAppPathsAol, 0, nullptr, 0,
+                                               KEY_WRITE, nullptr, &key, nullptr));
+    ::RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(target.c_str()),
+                     static_cast<DWORD>(target.size() + 1));
+    ::RegCloseKey(key);
+}
+void UnregisterAol() {
+    ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, kAppPathsAol);
+}
+
+class AppTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(CRasStandin::OverrideActive()) << "run under wine-run";
+        UnregisterAol();
+        ASSERT_TRUE(m_standin.Install(RasLibrary::Full));
+        m_dir = MakeScratchDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    }
+    void TearDown() override { UnregisterAol(); }
+
+    // Starts the program and waits for its window and its first list line.
+    void Launch(const std::string& exeName = "Linkvigil.exe", const std::string& cwd = "") {
+        ASSERT_TRUE(m_app.Start(m_dir, exeName, cwd));
+        ASSERT_NE(nullptr, m_app.WaitForWindow());
+        ASSERT_TRUE(WaitFor([&] { return !m_app.ListLines().empty(); }));
+    }
+    // Waits until the program's RAS library has registered for notifications.
+    void WaitForRegistration() {
+        ASSERT_TRUE(WaitFor([&] { return !m_standin.table.GetRegistrations().empty(); }));
+    }
+    void CloseAndWait() {
+        m_app.Close();
+        ASSERT_TRUE(m_app.WaitForExit());
+    }
+
+    CRasStandin m_standin;
+    CAppUnderTest m_app;
+    std::string m_dir;
+};
+
+} // namespace
+
+TEST_F(AppTest, StartupReportsWhetherAolIsInstalled) {
+    struct Case {
+        bool registered;
+        const char* line;
+    } cases[] = {{false, kNotInstalled}, {true, kInstalled}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        m_dir = MakeScratchDir(std::string("startup_") + (c.registered ? "aol" : "none"));
+        if (c.registered)
+            RegisterAol(CRasStandin::RasctlPath()); // any existing file counts
+        CAppUnderTest app;
+        ASSERT_TRUE(app.Start(m_dir));
+        ASSERT_NE(nullptr, app.WaitForWindow());
+        EXPECT_TRUE(app.WaitForList({c.line}));
+        EXPECT_TRUE(app.WaitForCaption(kStop));
+        app.Close();
+        ASSERT_TRUE(app.WaitForExit());
+        EXPECT_EQ(Lines{c.line}, LogMessages(app.LogPath()));
+        EXPECT_TRUE(AllLinesTimestamped(app.LogPath()));
+        UnregisterAol();
+    }
+}
+
+TEST_F(AppTest, ConnectionAlreadyUpIsReportedByTheStartupCheck) {
+    m_standin.table.Up("Office", "192.168.1.9");
+    m_standin.table.Up("AOL L2TP", "10.20.30.40");
+    Launch();
+    EXPECT_TRUE(m_app.WaitForList({kNotInstalled, Up("10.20.30.40")}));
+    CloseAndWait();
+    EXPECT_EQ(
+        (Lines{kNotInstalled, "Connectoid list:", "Office", "AOL L2TP", Connected("10.20.30.40")}),
+        LogMessages(m_app.LogPath()));
+}
+
+TEST_F(AppTest, ListIsSortedAndLogFollowsEachChange) {
+    RegisterAol(CRasStandin::RasctlPath());
+    Launch();
+    WaitForRegistration();
+    m_standin.table.Up("AOL L2TP", "10.0.0.7");
+    ASSERT_TRUE(m_app.WaitForList({kInstalled, Up("10.0.0.7")}));
+    m_standin.table.Down("AOL L2TP");
+    ASSERT_TRUE(m_app.WaitForList({kInstalled, Up("10.0.0.7"), kDown}));
+    m_standin.table.Up("AOL L2TP", "10.0.0.5");
+    EXPECT_TRUE(m_app.WaitForList({kInstalled, Up("10.0.0.5"), Up("10.0.0.7"), kDown}));
+    CloseAndWait();
+    EXPECT_EQ((Lines{kInstalled, "Connectoid list:", "AOL L2TP", Connected("10.0.0.7"),
+                     kDisconnected, "Connectoid list:", "AOL L2TP", Connected("10.0.0.5")}),
+              LogMessages(m_app.LogPath()));
+}
+
+TEST_F(AppTest, LogLiesBesideTheExecutableWhateverTheWorkingDirectory) {
+    std::string elsewhere = MakeScratchDir("elsewhere");
+    Launch("Linkvigil.exe", elsewhere);
+    CloseAndWait();
+    EXPECT_EQ(Lines{kNotInstalled}, LogMessages(m_app.LogPath()));
+    EXPECT_EQ("", ReadWholeFile(elsewhere + "\\LogFile.txt"));
+}
+
+TEST_F(AppTest, EarlierLogContentIsKept) {
+    std::string earlier = "12/01/26 08:00:00 earlier run\r\n";
+    HANDLE h = ::CreateFileA((m_dir + "\\LogFile.txt").c_str(), GENERIC_WRITE, 0, nullptr,
+                             CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    ::WriteFile(h, earlier.data(), static_cast<DWORD>(earlier.size()), &written, nullptr);
+    ::CloseHandle(h);
+    Launch();
+    CloseAndWait();
+    EXPECT_EQ((Lines{"earlier run", kNotInstalled}), LogMessages(m_app.LogPath()));
+}
+
+TEST_F(AppTest, ButtonStopsAndRestartsMonitoring) {
+    Launch();
+    EXPECT_TRUE(m_app.WaitForCaption(kStop));
+    WaitForRegistration();
+
+    m_app.PressButton();
+    EXPECT_EQ(kStart, m_app.ButtonCaption());
+    EXPECT_TRUE(m_standin.table.GetRegistrations().empty()) << "the thread ended";
+    DWORD checks = m_standin.table.GetCounters().dwEnumCalls;
+    m_standin.table.Up("AOL L2TP", "10.0.0.7");
+    m_standin.table.Down("AOL L2TP");
+    m_standin.table.Up("AOL L2TP", "10.0.0.8");
+    EXPECT_EQ(checks, m_standin.table.GetCounters().dwEnumCalls) << "no check while stopped";
+
+    m_app.PressKey(VK_RETURN); // Enter presses the default button
+    EXPECT_TRUE(m_app.WaitForCaption(kStop));
+    EXPECT_EQ(checks, m_standin.table.GetCounters().dwEnumCalls) << "no check at the restart";
+    WaitForRegistration();
+    m_standin.table.Up("Other", "10.1.1.1"); // the next RAS event brings the change
+    EXPECT_TRUE(m_app.WaitForList({kNotInstalled, Up("10.0.0.8")}));
+    CloseAndWait();
+}
+
+TEST_F(AppTest, EscapeAndTheCloseBoxEndTheProcessWithTheLogClosed) {
+    for (bool escape : {true, false}) {
+        SCOPED_TRACE(escape ? "Escape" : "close box");
+        m_dir = MakeScratchDir(escape ? "close_escape" : "close_box");
+        CAppUnderTest app;
+        ASSERT_TRUE(app.Start(m_dir));
+        ASSERT_NE(nullptr, app.WaitForWindow());
+        ASSERT_TRUE(app.WaitForCaption(kStop));
+        if (escape)
+            app.PressKey(VK_ESCAPE);
+        else
+            app.Close();
+        DWORD exitCode = 1;
+        ASSERT_TRUE(app.WaitForExit(20000, &exitCode));
+        EXPECT_EQ(0u, exitCode);
+        HANDLE exclusive = ::CreateFileA(app.LogPath().c_str(), GENERIC_WRITE, 0, nullptr,
+                                         OPEN_EXISTING, 0, nullptr);
+        EXPECT_NE(INVALID_HANDLE_VALUE, exclusive) << "nobody holds the log any more";
+        ::CloseHandle(exclusive);
+        EXPECT_TRUE(m_standin.table.GetRegistrations().empty());
+    }
+}
+
+TEST_F(AppTest, PollingModeWithoutNotifications) {
+    ASSERT_TRUE(m_standin.Install(RasLibrary::Poll));
+    Launch();
+    EXPECT_TRUE(m_app.WaitForCaption(kStop));
+    m_standin.table.Up("AOL L2TP", "10.0.0.3");
+    EXPECT_TRUE(m_app.WaitForList({kNotInstalled, Up("10.0.0.3")}));
+    m_standin.table.Down("AOL L2TP");
+    EXPECT_TRUE(m_app.WaitForList({kNotInstalled, Up("10.0.0.3"), kDown}));
+    CloseAndWait();
+}
+
+TEST_F(AppTest, LibraryThatCannotBeLoadedLeavesMonitoringOffAndEachPressTriesAgain) {
+    ASSERT_TRUE(m_standin.Install(RasLibrary::NoEdit));
+    Launch();
+    EXPECT_TRUE(m_app.WaitForCaption(kStart));
+    EXPECT_EQ(nullptr, m_app.FindMessageBox()) << "no message for a missing library";
+    m_app.PressButton();
+    EXPECT_EQ(kStart, m_app.ButtonCaption());
+    EXPECT_EQ(nullptr, m_app.FindMessageBox());
+
+    ASSERT_TRUE(CRasStandin::Place(RasLibrary::Full));
+    m_app.PressButton();
+    EXPECT_EQ(kStop, m_app.ButtonCaption());
+    WaitForRegistration();
+    m_standin.table.Up("AOL L2TP", "10.0.0.4");
+    EXPECT_TRUE(m_app.WaitForList({kNotInstalled, Up("10.0.0.4")}));
+    CloseAndWait();
+}
+
+// Hides the help engine for a test, so that asking for help fails.
+class CHelpEngineHidden {
+public:
+    CHelpEngineHidden() {
+        char windows[MAX_PATH], system[MAX_PATH];
+        ::GetWindowsDirectoryA(windows, MAX_PATH);
+        ::GetSystemDirectoryA(system, MAX_PATH);
+        for (std::string dir : {std::string(windows), std::string(system)}) {
+            std::string engine = dir + "\\winhlp32.exe";
+            if (::MoveFileA(engine.c_str(), (engine + ".hidden").c_str()))
+                m_hidden.push_back(engine);
+        }
+    }
+    ~CHelpEngineHidden() {
+        for (const std::string& engine : m_hidden)
+            ::MoveFileA((engine + ".hidden").c_str(), engine.c_str());
+    }
+    CHelpEngineHidden(const CHelpEngineHidden&) = delete;
+    CHelpEngineHidden& operator=(const CHelpEngineHidden&) = delete;
+    bool Hid() const { return !m_hidden.empty(); }
+
+private:
+    std::vector<std::string> m_hidden;
+};
+
+TEST_F(AppTest, MessageBoxCaptionFollowsTheExecutableName) {
+    CHelpEngineHidden noHelp;
+    ASSERT_TRUE(noHelp.Hid());
+    Launch("Renamed Watcher.exe");
+    m_app.TypeKey(VK_F1);
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (box = m_app.FindMessageBox()) != nullptr; }));
+    EXPECT_EQ("Renamed Watcher", CAppUnderTest::WindowText(box));
+    EXPECT_EQ("Failed to launch help.", CAppUnderTest::MessageBoxText(box));
+    ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(WaitFor([&] { return m_app.FindMessageBox() == nullptr; }));
+    CloseAndWait();
+    EXPECT_EQ(Lines{kNotInstalled}, LogMessages(m_dir + "\\LogFile.txt"));
+}

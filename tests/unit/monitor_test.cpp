@@ -1,0 +1,188 @@
+// The monitor thread against the RAS stand-in: notification and polling modes, stopping,
+// and what a long run of starts and stops leaves behind.
+#include "connection/connection.h"
+#include "framework/thread.h"
+#include "ras_standin.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+bool WaitUntil(bool (*condition)(void*), void* context, DWORD timeoutMs = 20000) {
+    DWORD start = ::GetTickCount();
+    while (!condition(context)) {
+        if (::GetTickCount() - start > timeoutMs)
+            return false;
+        ::Sleep(10);
+    }
+    return true;
+}
+
+// A window of the test's own receives what the monitor thread posts.
+class MonitorTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(CRasStandin::OverrideActive()) << "run under wine-run";
+        m_hWnd = ::CreateWindowA("STATIC", "monitor target", 0, 0, 0, 0, 0, nullptr, nullptr,
+                                 nullptr, nullptr);
+        ASSERT_NE(nullptr, m_hWnd);
+        SetThreadMainWindow(m_hWnd);
+        g_connection.m_dwFlags = kFlagLastCallFlag;
+        g_connection.SetIPAddress("");
+    }
+    void TearDown() override {
+        StopMonitoring();
+        SetThreadMainWindow(nullptr);
+        ::DestroyWindow(m_hWnd);
+    }
+
+    // Waits for the next connection message and handles it as the main window does.
+    UINT NextMessage(DWORD timeoutMs = 20000) {
+        MSG msg = {};
+        DWORD start = ::GetTickCount();
+        while (!::PeekMessageA(&msg, m_hWnd, WM_CONNECTION_UP, WM_CONNECTION_DOWN, PM_REMOVE)) {
+            if (::GetTickCount() - start > timeoutMs)
+                return 0;
+            ::Sleep(10);
+        }
+        if (msg.message == WM_CONNECTION_UP)
+            g_connection.SetConnected();
+        else
+            g_connection.SetDisconnected();
+        return msg.message;
+    }
+    bool NothingPosted() {
+        MSG msg;
+        return !::PeekMessageA(&msg, m_hWnd, WM_CONNECTION_UP, WM_CONNECTION_DOWN, PM_NOREMOVE);
+    }
+    DWORD EnumCalls() { return m_standin.table.GetCounters().dwEnumCalls; }
+    // Waits until the monitor thread has run at least one more check than before.
+    bool WaitForCheckAfter(DWORD before) {
+        struct Context {
+            MonitorTest* self;
+            DWORD before;
+        } context{this, before};
+        return WaitUntil(
+            [](void* p) {
+                Context* c = static_cast<Context*>(p);
+                return c->self->EnumCalls() > c->before;
+            },
+            &context);
+    }
+
+    CRasStandin m_standin;
+    HWND m_hWnd = nullptr;
+};
+
+} // namespace
+
+TEST_F(MonitorTest, NotificationModeReportsUpAndDown) {
+    ASSERT_TRUE(m_standin.Install(RasLibrary::Full));
+    ASSERT_TRUE(StartMonitoring());
+    ASSERT_TRUE(WaitUntil(
+        [](void*) { return !rasstub::CStandinTable().GetRegistrations().empty(); }, nullptr));
+    EXPECT_EQ(0u, EnumCalls()) << "no check before the first RAS event";
+
+    m_standin.table.Up("AOL L2TP", "10.0.0.7");
+    EXPECT_EQ(WM_CONNECTION_UP, NextMessage());
+    EXPECT_EQ("10.0.0.7", g_connection.GetIPAddress());
+    m_standin.table.Down("AOL L2TP");
+    EXPECT_EQ(WM_CONNECTION_DOWN, NextMessage());
+
+    StopMonitoring();
+    EXPECT_TRUE(m_standin.table.GetRegistrations().empty()) << "the thread unregisters";
+}
+
+TEST_F(MonitorTest, PendingProjectionIsReportedOnceItCompletes) {
+    ASSERT_TRUE(m_standin.Install(RasLibrary::Full));
+    ASSERT_TRUE(StartMonitoring());
+    ASSERT_TRUE(WaitUntil(
+        [](void*) { return !rasstub::CStandinTable().GetRegistrations().empty(); }, nullptr));
+    DWORD before = EnumCalls();
+    m_standin.table.Up("AOL L2TP", "10.1.2.3", false);
+    ASSERT_TRUE(WaitForCheckAfter(before));
+    EXPECT_TRUE(NothingPosted()) << "no address yet: not up";
+    m_standin.table.Complete("AOL L2TP");
+    EXPECT_EQ(WM_CONNECTION_UP, NextMessage());
+    EXPECT_EQ("10.1.2.3", g_connection.GetIPAddress());
+}
+
+TEST_F(MonitorTest, PollingModeChecksWithoutNotificationsAndStopsWithTheThread) {
+    ASSERT_TRUE(m_standin.Install(RasLibrary::Poll));
+    ASSERT_TRUE(StartMonitoring());
+    m_standin.table.Up("AOL L2TP", "10.9.8.7");
+    EXPECT_EQ(WM_CONNECTION_UP, NextMessage());
+    ASSERT_TRUE(WaitForCheckAfter(EnumCalls())) << "polling goes on while nothing changes";
+
+    StopMonitoring();
+    DWORD afterStop = EnumCalls();
+    ::Sleep(2500); // longer than one poll interval
+    EXPECT_EQ(afterStop, EnumCalls()) << "no check after Stop";
+}
+
+TEST_F(MonitorTest, StopDuringThePollWaitEndsBeforeAnyCheck) {
+    ASSERT_TRUE(m_standin.Install(RasLibrary::Poll));
+    ASSERT_TRUE(StartMonitoring());
+    StopMonitoring();
+    EXPECT_EQ(nullptr, g_pMonitorThread);
+    EXPECT_EQ(nullptr, g_hStopEvent);
+    EXPECT_EQ(0u, EnumCalls()) << "the stop ended the first 2000 ms wait";
+}
+
+TEST_F(MonitorTest, FailedRegistrationEndsTheThreadWithoutChecks) {
+    ASSERT_TRUE(m_standin.Install(RasLibrary::Full));
+    rasstub::Faults faults = {};
+    faults.dwNotifyError = 1;
+    m_standin.table.SetFaults(faults);
+    ASSERT_TRUE(StartMonitoring()) << "the state stays on";
+    ASSERT_NE(nullptr, g_pMonitorThread);
+    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(g_pMonitorThread->m_hThread, 20000));
+    m_standin.table.Up("AOL L2TP", "10.0.0.1");
+    EXPECT_EQ(0u, EnumCalls());
+    EXPECT_TRUE(NothingPosted());
+}
+
+TEST_F(MonitorTest, StartTwiceKeepsOneThread) {
+    ASSERT_TRUE(m_standin.Install(RasLibrary::Full));
+    ASSERT_TRUE(StartMonitoring());
+    CWorkerThread* first = g_pMonitorThread;
+    HANDLE stopEvent = g_hStopEvent;
+    EXPECT_TRUE(StartMonitoring());
+    EXPECT_EQ(first, g_pMonitorThread);
+    EXPECT_EQ(stopEvent, g_hStopEvent);
+    StopMonitoring();
+    StopMonitoring(); // nothing left to stop
+    EXPECT_EQ(nullptr, g_pMonitorThread);
+}
+
+TEST_F(MonitorTest, MissingOrIncompleteLibraryMeansNoMonitoring) {
+    for (RasLibrary library : {RasLibrary::Missing, RasLibrary::NoEdit}) {
+        ASSERT_TRUE(m_standin.Install(library));
+        EXPECT_FALSE(StartMonitoring());
+        EXPECT_EQ(nullptr, g_pMonitorThread);
+        EXPECT_EQ(nullptr, g_hStopEvent);
+        CheckConnections(); // does nothing, posts nothing
+        EXPECT_TRUE(NothingPosted());
+    }
+    ASSERT_TRUE(m_standin.Place(RasLibrary::Full));
+    EXPECT_TRUE(StartMonitoring()) << "the next start loads the library again";
+}
+
+TEST_F(MonitorTest, ManyStartsAndStopsLeaveNoHandleBehind) {
+    ASSERT_TRUE(m_standin.Install(RasLibrary::Full));
+    ASSERT_TRUE(StartMonitoring()); // loads the library and everything it holds
+    StopMonitoring();
+    DWORD before = 0, after = 0;
+    ASSERT_TRUE(::GetProcessHandleCount(::GetCurrentProcess(), &before));
+    for (int i = 0; i < 500; ++i) {
+        ASSERT_TRUE(StartMonitoring());
+        if (i % 50 == 0)
+            m_standin.table.Up("Other", "10.0.0.2"); // a check in flight now and then
+        StopMonitoring();
+    }
+    ASSERT_TRUE(::GetProcessHandleCount(::GetCurrentProcess(), &after));
+    EXPECT_EQ(before, after);
+    EXPECT_TRUE(m_standin.table.GetRegistrations().empty());
+}

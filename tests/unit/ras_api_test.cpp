@@ -1,0 +1,305 @@
+// The RAS loader and the connection enumeration, run against the builds of the RAS stand-in
+// installed where the program looks for RASAPI32.DLL.
+#include "connection/connection.h"
+#include "framework/handle.h"
+#include "ras/ras_api.h"
+#include "ras_standin.h"
+
+#include <gtest/gtest.h>
+
+#include <malloc.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr DWORD kWait = 30000; // generous: the signal is set before the change returns
+
+struct FreeDeleter {
+    void operator()(RASCONN* p) const { std::free(p); }
+};
+using RecordBuffer = std::unique_ptr<RASCONN, FreeDeleter>;
+
+// Enumerates as the connection check does; *buffer stays null when no buffer came back.
+DWORD Enumerate(RecordBuffer* buffer) {
+    RASCONN* list = nullptr;
+    DWORD count = EnumRasConnections(&list);
+    buffer->reset(list);
+    return count;
+}
+
+size_t BufferSize(const RecordBuffer& buffer) {
+    return _msize(buffer.get());
+}
+
+// Every byte after the first record's size field is zero.
+bool ZeroBeyondSizeField(const RecordBuffer& buffer) {
+    const BYTE* bytes = reinterpret_cast<const BYTE*>(buffer.get());
+    for (size_t i = sizeof(DWORD); i < BufferSize(buffer); ++i) {
+        if (bytes[i] != 0)
+            return false;
+    }
+    return buffer->dwSize == sizeof(RASCONN);
+}
+
+// Runs rasctl.exe with the arguments and returns its exit code.
+DWORD Rasctl(const std::string& arguments) {
+    std::string commandLine = "\"" + CRasStandin::RasctlPath() + "\" " + arguments;
+    // Its usage text would only clutter the test's output.
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    CHandle hNul(::CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                               OPEN_EXISTING, 0, nullptr));
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = hNul.Get();
+    PROCESS_INFORMATION process = {};
+    if (!::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                          &startup, &process))
+        return static_cast<DWORD>(-1);
+    CHandle hProcess(process.hProcess), hThread(process.hThread);
+    DWORD exitCode = static_cast<DWORD>(-1);
+    if (::WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
+        ::GetExitCodeProcess(process.hProcess, &exitCode);
+    return exitCode;
+}
+
+class RasApiTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(CRasStandin::OverrideActive()) << "run through wine-run (rasapi32=n,b)";
+        ASSERT_TRUE(m_ras.table.IsOpen());
+        ASSERT_TRUE(m_ras.Install(RasLibrary::Full));
+        ASSERT_TRUE(LoadRasApi());
+    }
+
+    DWORD EnumCalls() { return m_ras.table.GetCounters().dwEnumCalls; }
+
+    CRasStandin m_ras;
+};
+
+} // namespace
+
+TEST_F(RasApiTest, EachLibraryLoadsOnlyWithTheRequiredEntryPoints) {
+    struct Case {
+        RasLibrary library;
+        BOOL loads;
+        bool notification;
+    } cases[] = {
+        {RasLibrary::Full, TRUE, true},     {RasLibrary::Poll, TRUE, false},
+        {RasLibrary::NoEdit, FALSE, false}, {RasLibrary::Missing, FALSE, false},
+        {RasLibrary::Wine, TRUE, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.library));
+        ASSERT_TRUE(m_ras.Install(c.library));
+        EXPECT_EQ(c.loads, LoadRasApi());
+        EXPECT_EQ(c.loads, LoadRasApi()) << "a second call agrees";
+        EXPECT_EQ(c.loads, RasGetProjectionInfoA != nullptr);
+        EXPECT_EQ(c.loads, RasEnumConnectionsA != nullptr);
+        EXPECT_EQ(c.loads, RasEnumEntriesA != nullptr);
+        EXPECT_EQ(c.loads, RasEditPhonebookEntryA != nullptr);
+        EXPECT_EQ(c.loads, RasGetEntryPropertiesA != nullptr);
+        EXPECT_EQ(c.notification, RasConnectionNotificationA != nullptr);
+        RecordBuffer buffer;
+        EXPECT_EQ(0u, Enumerate(&buffer));
+        EXPECT_EQ(c.loads, buffer != nullptr);
+    }
+}
+
+TEST_F(RasApiTest, FailedLoadIsRetriedOnEveryCall) {
+    ASSERT_TRUE(m_ras.Install(RasLibrary::Missing));
+    EXPECT_FALSE(LoadRasApi());
+    // No unloading in between: only the file changes.
+    ASSERT_TRUE(CRasStandin::Place(RasLibrary::NoEdit));
+    EXPECT_FALSE(LoadRasApi());
+    ASSERT_TRUE(CRasStandin::Place(RasLibrary::Full));
+    EXPECT_TRUE(LoadRasApi());
+    EXPECT_NE(nullptr, RasConnectionNotificationA);
+}
+
+TEST_F(RasApiTest, LibraryBesideTheExecutableIsNeverLoaded) {
+    ASSERT_TRUE(m_ras.Install(RasLibrary::Missing));
+    char exe[MAX_PATH];
+    DWORD length = ::GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    std::string planted = std::string(exe, length);
+    planted = planted.substr(0, planted.find_last_of("\\/") + 1) + "rasapi32.dll";
+    ASSERT_TRUE(
+        ::CopyFileA(CRasStandin::BuildPath(RasLibrary::Full).c_str(), planted.c_str(), FALSE));
+    EXPECT_FALSE(LoadRasApi());
+    ::DeleteFileA(planted.c_str());
+}
+
+TEST_F(RasApiTest, NoConnectionGivesTheFirstBufferEmpty) {
+    RecordBuffer buffer;
+    EXPECT_EQ(0u, Enumerate(&buffer));
+    ASSERT_NE(nullptr, buffer);
+    EXPECT_EQ(4120u, BufferSize(buffer));
+    EXPECT_TRUE(ZeroBeyondSizeField(buffer));
+    EXPECT_EQ(1u, EnumCalls());
+}
+
+TEST_F(RasApiTest, MoreThanTenConnectionsTakeASecondCallWithTheSizeAskedFor) {
+    for (DWORD total : {11u, 4096u}) {
+        SCOPED_TRACE(total);
+        m_ras.table.Reset();
+        ASSERT_EQ(total, m_ras.table.UpMany(total, "Dial "));
+        std::vector<rasstub::Connection> listed = m_ras.table.GetConnections();
+
+        RecordBuffer buffer;
+        ASSERT_EQ(total, Enumerate(&buffer));
+        EXPECT_EQ(total * sizeof(RASCONN), BufferSize(buffer));
+        EXPECT_EQ(2u, EnumCalls());
+        for (DWORD i = 0; i < total; ++i) {
+            const RASCONN& record = buffer.get()[i];
+            ASSERT_EQ(sizeof(RASCONN), record.dwSize) << i;
+            ASSERT_EQ(listed[i].hConnection, reinterpret_cast<ULONG_PTR>(record.hrasconn)) << i;
+            ASSERT_STREQ(("Dial " + std::to_string(i + 1)).c_str(), record.szEntryName);
+        }
+    }
+}
+
+TEST_F(RasApiTest, BrokenRepliesNeverReachBeyondTheBuffer) {
+    constexpr long long kNone = -1;
+    struct Case {
+        const char* what;
+        DWORD connections;
+        DWORD error;
+        long long size, count; // the fault; kNone: not set
+        DWORD expectedCount;
+        size_t expectedBuffer; // 0: no buffer
+    } cases[] = {
+        {"count beyond the first buffer", 3, 0, kNone, 1000, 10, 4120},
+        {"count beyond the second buffer", 11, 0, kNone, 1000, 11, 11 * 412},
+        {"603 asking for less than a record", 11, 603, 100, kNone, 0, 0},
+        {"603 asking for one byte short", 11, 603, 411, kNone, 0, 0},
+        {"603 asking for 2 GiB", 11, 603, 0x7FFFFFFF, kNone, 0, 0},
+        {"8 asking for 4 GiB", 11, 8, 0xFFFFFFFF, kNone, 0, 0},
+        {"8 asking for just over 16 MiB", 1, 8, 16 * 1024 * 1024 + 1, kNone, 0, 0},
+        {"603 twice with eleven counted", 11, 603, 500, kNone, 1, 500},
+        {"other error", 2, 632, kNone, kNone, 0, 4120},
+        {"other error with a count", 2, 87, kNone, 5, 5, 4120},
+        {"other error with a huge count", 2, 87, kNone, 0xFFFFFFFF, 10, 4120},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        m_ras.table.Reset();
+        m_ras.table.UpMany(c.connections, "C");
+        rasstub::Faults faults = {};
+        faults.dwEnumError = c.error;
+        faults.bEnumSize = c.size != kNone;
+        faults.dwEnumSize = static_cast<DWORD>(c.size);
+        faults.bCount = c.count != kNone;
+        faults.dwCount = static_cast<DWORD>(c.count);
+        m_ras.table.SetFaults(faults);
+
+        RecordBuffer buffer;
+        EXPECT_EQ(c.expectedCount, Enumerate(&buffer));
+        EXPECT_EQ(c.expectedBuffer, buffer ? BufferSize(buffer) : 0);
+        if (buffer && c.error != 0) {
+            EXPECT_TRUE(ZeroBeyondSizeField(buffer)) << "a failed call writes no record";
+        }
+    }
+}
+
+TEST_F(RasApiTest, ProjectionAnswersByStateAndFault) {
+    DWORD complete = m_ras.table.Up("AOL L2TP", "10.1.2.3");
+    DWORD pending = m_ras.table.Up("Other", "10.9.9.9", false);
+    struct Case {
+        DWORD handle;
+        DWORD fault;
+        DWORD expected;
+    } cases[] = {
+        {complete, 0, 0},
+        {pending, 0, 731},
+        {0xBAD, 0, 6},
+        {complete, 720, 720},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expected);
+        rasstub::Faults faults = {};
+        faults.dwProjectionError = c.fault;
+        m_ras.table.SetFaults(faults);
+        RASPPPIP projection = {};
+        projection.dwSize = sizeof projection;
+        DWORD size = sizeof projection;
+        EXPECT_EQ(c.expected, RasGetProjectionInfoA(reinterpret_cast<HRASCONN>(c.handle),
+                                                    RASP_PppIp, &projection, &size));
+        EXPECT_STREQ(c.expected == 0 ? "10.1.2.3" : "", projection.szIpAddress);
+    }
+    EXPECT_EQ(4u, m_ras.table.GetCounters().dwProjectionCalls);
+}
+
+TEST_F(RasApiTest, UnterminatedNameAndAddressAreReadToTheirFieldEnds) {
+    const std::string name(300, 'N'), address = "1234567890123456789";
+    m_ras.table.Up(name.c_str(), address.c_str());
+    CConnection connection(name.substr(0, 257).c_str());
+    RecordBuffer buffer;
+    ASSERT_EQ(1u, Enumerate(&buffer));
+    std::string found;
+    EXPECT_TRUE(connection.FindConnection(1, buffer.get(), found));
+    EXPECT_EQ(address.substr(0, 16), found);
+}
+
+TEST_F(RasApiTest, RegisteredEventsAreSignalledUntilUnregistered) {
+    CHandle hEvent(::CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    ASSERT_EQ(0u, RasConnectionNotificationA(INVALID_HANDLE_VALUE, hEvent.Get(),
+                                             RASCN_Connection | RASCN_Disconnection));
+    m_ras.table.Up("AOL L2TP", "10.0.0.1", false);
+    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(hEvent.Get(), kWait)) << "pending";
+    m_ras.table.Complete("AOL L2TP");
+    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(hEvent.Get(), kWait)) << "complete";
+    m_ras.table.Down("AOL L2TP");
+    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(hEvent.Get(), kWait)) << "down";
+    rasstub::Counters counters = m_ras.table.GetCounters();
+    EXPECT_EQ(3u, counters.dwSignals);
+    EXPECT_NE(0, counters.llLastSignalQpc);
+
+    // From another process, as a person or a script drives it.
+    EXPECT_EQ(0u, Rasctl("up \"AOL L2TP\" 10.0.0.2"));
+    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(hEvent.Get(), kWait)) << "rasctl up";
+    EXPECT_EQ(0u, Rasctl("down \"AOL L2TP\""));
+    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(hEvent.Get(), kWait)) << "rasctl down";
+
+    EXPECT_EQ(0u, RasConnectionNotificationA(INVALID_HANDLE_VALUE, hEvent.Get(), 0));
+    m_ras.table.Up("AOL L2TP", "10.0.0.3");
+    m_ras.table.Down("AOL L2TP");
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), ::WaitForSingleObject(hEvent.Get(), 0));
+    EXPECT_EQ(5u, m_ras.table.GetCounters().dwSignals);
+
+    rasstub::Faults faults = {};
+    faults.dwNotifyError = 1;
+    m_ras.table.SetFaults(faults);
+    EXPECT_EQ(1u, RasConnectionNotificationA(INVALID_HANDLE_VALUE, hEvent.Get(), 3));
+    EXPECT_TRUE(m_ras.table.GetRegistrations().empty());
+}
+
+TEST_F(RasApiTest, RasctlRejectsBadInput) {
+    struct Case {
+        const char* arguments;
+        DWORD exitCode;
+    } cases[] = {
+        {"", 1},
+        {"bogus", 1},
+        {"up OnlyName", 1},
+        {"down", 1},
+        {"list extra", 1},
+        {"fault", 1},
+        {"fault enum x", 1},
+        {"fault enum 603 -1", 1},
+        {"fault count 12abc", 1},
+        {"fault notify 0x100000000", 1},
+        {"down NotListed", 2},
+        {"fault enum 603 100", 0},
+        {"fault count off", 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.exitCode, Rasctl(c.arguments)) << c.arguments;
+    rasstub::Faults faults = m_ras.table.GetFaults();
+    EXPECT_EQ(603u, faults.dwEnumError);
+    EXPECT_EQ(100u, faults.dwEnumSize);
+    EXPECT_FALSE(faults.bCount);
+}
