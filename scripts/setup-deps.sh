@@ -4,7 +4,8 @@
 set -euo pipefail
 
 packages=(cmake make g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 mingw-w64-tools
-          wine wine32:i386 wine64 xvfb xauth imagemagick googletest clang-format)
+          wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick googletest
+          clang-format)
 
 missing=()
 for p in "${packages[@]}"; do
