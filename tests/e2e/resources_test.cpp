@@ -1,0 +1,238 @@
+// The resources compiled into Linkvigil.exe, read back from the file itself.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string ExePath() {
+    std::string path = LINKVIGIL_EXE;
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
+
+// Reads a DLGTEMPLATEEX field by field.
+class CTemplateReader {
+public:
+    explicit CTemplateReader(const BYTE* p) : m_p(p) {}
+    WORD Word() {
+        WORD w;
+        std::memcpy(&w, m_p, 2);
+        m_p += 2;
+        return w;
+    }
+    DWORD Dword() {
+        DWORD d;
+        std::memcpy(&d, m_p, 4);
+        m_p += 4;
+        return d;
+    }
+    BYTE Byte() { return *m_p++; }
+    // A string, or an ordinal written as 0xFFFF followed by its number ("#n").
+    std::string SzOrOrd() {
+        std::string text;
+        WORD first = Word();
+        if (first == 0xFFFF)
+            return "#" + std::to_string(Word());
+        for (WORD c = first; c != 0; c = Word())
+            text += static_cast<char>(c);
+        return text;
+    }
+    void AlignDword(const BYTE* base) {
+        while ((m_p - base) % 4 != 0)
+            ++m_p;
+    }
+    const BYTE* Position() const { return m_p; }
+
+private:
+    const BYTE* m_p;
+};
+
+class ResourcesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_module = ::LoadLibraryExA(ExePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_NE(nullptr, m_module) << ExePath();
+    }
+    void TearDown() override { ::FreeLibrary(m_module); }
+
+    const BYTE* Resource(LPCSTR type, LPCSTR name, DWORD* size = nullptr) {
+        HRSRC info =
+            ::FindResourceExA(m_module, type, name, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+        if (info == nullptr)
+            return nullptr;
+        if (size != nullptr)
+            *size = ::SizeofResource(m_module, info);
+        return static_cast<const BYTE*>(::LockResource(::LoadResource(m_module, info)));
+    }
+
+    HMODULE m_module = nullptr;
+};
+
+} // namespace
+
+TEST_F(ResourcesTest, MainDialogTemplate) {
+    const BYTE* base = Resource(RT_DIALOG, MAKEINTRESOURCEA(102));
+    ASSERT_NE(nullptr, base);
+    CTemplateReader r(base);
+    EXPECT_EQ(1, r.Word()) << "extended template, version 1";
+    EXPECT_EQ(0xFFFF, r.Word());
+    EXPECT_EQ(0u, r.Dword()) << "help id";
+    EXPECT_EQ(0x40000u, r.Dword()) << "WS_EX_APPWINDOW";
+    EXPECT_EQ(0x10CA08C8u, r.Dword());
+    ASSERT_EQ(2, r.Word());
+    EXPECT_EQ(0, static_cast<SHORT>(r.Word()));
+    EXPECT_EQ(0, static_cast<SHORT>(r.Word()));
+    EXPECT_EQ(233, r.Word());
+    EXPECT_EQ(91, r.Word());
+    EXPECT_EQ("", r.SzOrOrd()) << "menu";
+    EXPECT_EQ("", r.SzOrOrd()) << "class";
+    EXPECT_EQ("Linkvigil", r.SzOrOrd());
+    EXPECT_EQ(8, r.Word());
+    EXPECT_EQ(0, r.Word()) << "weight";
+    EXPECT_EQ(0, r.Byte()) << "italic";
+    EXPECT_EQ(1, r.Byte()) << "DEFAULT_CHARSET";
+    EXPECT_EQ("MS Shell Dlg", r.SzOrOrd());
+
+    struct Control {
+        DWORD id;
+        const char* className; // as the template names it: "#131" is the list box, "#128" a button
+        const char* text;
+        short x, y, cx, cy;
+        DWORD style;
+    } expected[] = {
+        {1001, "#131", "", 7, 7, 219, 57, 0x50A10103},
+        {1000, "#128", "&Start Monitoring", 77, 70, 79, 14, 0x50010001},
+    };
+    for (const Control& c : expected) {
+        SCOPED_TRACE(c.id);
+        r.AlignDword(base);
+        EXPECT_EQ(0u, r.Dword()) << "help id";
+        EXPECT_EQ(0u, r.Dword()) << "extended style";
+        EXPECT_EQ(c.style, r.Dword());
+        EXPECT_EQ(c.x, static_cast<SHORT>(r.Word()));
+        EXPECT_EQ(c.y, static_cast<SHORT>(r.Word()));
+        EXPECT_EQ(c.cx, static_cast<SHORT>(r.Word()));
+        EXPECT_EQ(c.cy, static_cast<SHORT>(r.Word()));
+        EXPECT_EQ(c.id, r.Dword());
+        std::string className = r.SzOrOrd();
+        EXPECT_TRUE(className == c.className ||
+                    (className == "LISTBOX" && std::string(c.className) == "#131") ||
+                    (className == "BUTTON" && std::string(c.className) == "#128"))
+            << className;
+        EXPECT_EQ(c.text, r.SzOrOrd());
+        EXPECT_EQ(0, r.Word()) << "no creation data";
+    }
+}
+
+TEST_F(ResourcesTest, IconIsOne32By32ImageIn16Colours) {
+    const BYTE* group = Resource(RT_GROUP_ICON, MAKEINTRESOURCEA(100));
+    ASSERT_NE(nullptr, group);
+    CTemplateReader r(group);
+    EXPECT_EQ(0, r.Word());
+    EXPECT_EQ(1, r.Word()) << "icon";
+    ASSERT_EQ(1, r.Word()) << "one image";
+    EXPECT_EQ(32, r.Byte());
+    EXPECT_EQ(32, r.Byte());
+    EXPECT_EQ(16, r.Byte()) << "colours";
+    r.Byte();
+    EXPECT_EQ(1, r.Word()) << "planes";
+    EXPECT_EQ(4, r.Word()) << "bits per pixel";
+}
+
+TEST_F(ResourcesTest, StringTable) {
+    struct {
+        UINT id;
+        const char* text;
+    } strings[] = {
+        {130, "&Start Monitoring"},
+        {131, "&Stop Monitoring"},
+        {203, "Could not create a thread for the detection of connections and disconnections. "
+              "You will have to use the Connect and Disconnect options from the Vantoria menu."},
+        {370, "'%s': disconnected from the Internet.\n"},
+        {371, "'%s': connected to the Internet. IP address: %s.\n"},
+    };
+    for (const auto& s : strings) {
+        char text[512] = {};
+        ::LoadStringA(m_module, s.id, text, sizeof text);
+        EXPECT_STREQ(s.text, text) << s.id;
+    }
+    char none[8] = "x";
+    EXPECT_EQ(0, ::LoadStringA(m_module, 57344, none, sizeof none)) << "no title entry";
+}
+
+TEST_F(ResourcesTest, VersionBlock) {
+    DWORD size = 0;
+    const BYTE* block = Resource(RT_VERSION, MAKEINTRESOURCEA(1), &size);
+    ASSERT_NE(nullptr, block);
+    // VS_VERSIONINFO: header, "VS_VERSION_INFO", padding, then VS_FIXEDFILEINFO.
+    const BYTE* end = block + size;
+    const BYTE* fixed = nullptr;
+    for (const BYTE* p = block; p + 4 <= end; p += 4) {
+        DWORD signature;
+        std::memcpy(&signature, p, 4);
+        if (signature == 0xFEEF04BD) {
+            fixed = p;
+            break;
+        }
+    }
+    ASSERT_NE(nullptr, fixed);
+    VS_FIXEDFILEINFO info;
+    std::memcpy(&info, fixed, sizeof info);
+    EXPECT_EQ(0x00010000u, info.dwFileVersionMS);
+    EXPECT_EQ(0x00030003u, info.dwFileVersionLS);
+    EXPECT_EQ(0x00010000u, info.dwProductVersionMS);
+    EXPECT_EQ(0x00030003u, info.dwProductVersionLS);
+    EXPECT_EQ(0x3Fu, info.dwFileFlagsMask);
+    EXPECT_EQ(0u, info.dwFileFlags);
+    EXPECT_EQ(4u, info.dwFileOS);
+    EXPECT_EQ(1u, info.dwFileType);
+
+    // The text fields, in UTF-16 as the block stores them.
+    auto has = [&](const char* key, const char* value) {
+        std::wstring pattern;
+        for (const char* k = key; *k; ++k)
+            pattern += static_cast<wchar_t>(*k);
+        std::wstring wideValue;
+        for (const char* v = value; *v; ++v)
+            wideValue += static_cast<wchar_t>(*v);
+        std::wstring all(reinterpret_cast<const wchar_t*>(block), size / 2);
+        size_t at = all.find(pattern + L'\0');
+        if (at == std::wstring::npos)
+            return false;
+        size_t valueAt = all.find(wideValue + L'\0', at + pattern.size());
+        return valueAt != std::wstring::npos && valueAt - at < pattern.size() + 4;
+    };
+    EXPECT_TRUE(has("040904e4", "") || has("040904E4", ""));
+    EXPECT_TRUE(has("FileDescription", "Linkvigil"));
+    EXPECT_TRUE(has("FileVersion", "1.0.3.3"));
+    EXPECT_TRUE(has("ProductVersion", "1.0.3.3"));
+    EXPECT_TRUE(has("InternalName", "Linkvigil.exe"));
+    EXPECT_TRUE(has("OriginalFilename", "Linkvigil.exe"));
+    EXPECT_TRUE(has("ProductName", "Vantoria for Windows"));
+    const BYTE* translation = nullptr;
+    for (const BYTE* p = block; p + 4 <= end; p += 2)
+        if (std::memcmp(p, "\x09\x04\xE4\x04", 4) == 0)
+            translation = p;
+    EXPECT_NE(nullptr, translation) << "translation 0x0409, 0x04E4";
+}
+
+TEST_F(ResourcesTest, ManifestAsksForCommonControls6) {
+    DWORD size = 0;
+    const BYTE* data = Resource(MAKEINTRESOURCEA(24), MAKEINTRESOURCEA(1), &size);
+    ASSERT_NE(nullptr, data);
+    std::string xml(reinterpret_cast<const char*>(data), size);
+    for (const char* part :
+         {"encoding=\"UTF-8\" standalone=\"yes\"", "xmlns=\"urn:schemas-microsoft-com:asm.v1\"",
+          "manifestVersion=\"1.0\"", "name=\"Microsoft.Windows.Linkvigil\"",
+          "<description>Your app description here</description>",
+          "name=\"Microsoft.Windows.Common-Controls\"", "version=\"6.0.0.0\"",
+          "publicKeyToken=\"6595b64144ccf1df\"", "language=\"*\"", "processorArchitecture=\"X86\""})
+        EXPECT_NE(std::string::npos, xml.find(part)) << part;
+}
