@@ -20,6 +20,11 @@ HMODULE g_hRasApi = nullptr;
 constexpr DWORD kInitialBufferSize = 10 * sizeof(RASCONN);
 // No machine has this many connections; a larger request is a broken reply.
 constexpr DWORD kMaxBufferSize = 16 * 1024 * 1024;
+constexpr int kMaxEnumRetries = 4;
+
+bool IsBufferTooSmall(DWORD result) {
+    return result == ERROR_BUFFER_TOO_SMALL || result == ERROR_NOT_ENOUGH_MEMORY;
+}
 
 template <typename T> void Resolve(T& entryPoint, const char* name) {
     entryPoint = reinterpret_cast<T>(reinterpret_cast<void*>(::GetProcAddress(g_hRasApi, name)));
@@ -83,7 +88,9 @@ DWORD EnumRasConnections(RASCONN** list) {
 
     DWORD allocated = size;
     DWORD result = RasEnumConnectionsA(buffer, &size, &count);
-    if (result == ERROR_BUFFER_TOO_SMALL || result == ERROR_NOT_ENOUGH_MEMORY) {
+    // RAS asks for a larger buffer. A table that grew before the next call asks again, and
+    // that answer holds no record: ask once more with the new size, a few times at most.
+    for (int retry = 0; retry < kMaxEnumRetries && IsBufferTooSmall(result); ++retry) {
         std::free(buffer);
         // A reply too small for one record or beyond any real table is not to be trusted.
         if (size < sizeof(RASCONN) || size > kMaxBufferSize)
@@ -92,8 +99,10 @@ DWORD EnumRasConnections(RASCONN** list) {
         if (buffer == nullptr)
             return 0;
         allocated = size;
-        RasEnumConnectionsA(buffer, &size, &count);
+        result = RasEnumConnectionsA(buffer, &size, &count);
     }
+    if (IsBufferTooSmall(result))
+        count = 0; // still growing: the buffer holds no record
 
     // Never hand out more records than the buffer holds, whatever RAS claims.
     DWORD capacity = allocated / sizeof(RASCONN);

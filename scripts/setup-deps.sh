@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake make g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 mingw-w64-tools
-          wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick googletest
+          wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick googletest locales
           clang-format)
 
 missing=()

@@ -1,5 +1,7 @@
 #include "app_driver.h"
 
+#include <tlhelp32.h>
+
 #include <cstdio>
 
 namespace {
@@ -76,14 +78,14 @@ void RemoveTree(const std::string& dir) {
 
 } // namespace
 
-bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs) {
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs, DWORD pollMs) {
     DWORD start = ::GetTickCount();
     for (;;) {
         if (condition())
             return true;
         if (::GetTickCount() - start > timeoutMs)
             return false;
-        ::Sleep(10);
+        ::Sleep(pollMs);
     }
 }
 
@@ -96,17 +98,32 @@ std::string MakeScratchDir(const std::string& name) {
 }
 
 std::string ReadWholeFile(const std::string& path) {
+    return ReadFileFrom(path, 0);
+}
+
+std::string ReadFileFrom(const std::string& path, size_t offset) {
     std::string data;
     HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                              nullptr, OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return data;
+    ::SetFilePointer(h, static_cast<LONG>(offset), nullptr, FILE_BEGIN);
     char buffer[65536];
     DWORD read = 0;
     while (::ReadFile(h, buffer, sizeof buffer, &read, nullptr) && read > 0)
         data.append(buffer, read);
     ::CloseHandle(h);
     return data;
+}
+
+size_t FileSize(const std::string& path) {
+    HANDLE h = ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return 0;
+    DWORD size = ::GetFileSize(h, nullptr);
+    ::CloseHandle(h);
+    return size == INVALID_FILE_SIZE ? 0 : size;
 }
 
 std::vector<std::string> LogMessages(const std::string& path) {
@@ -198,6 +215,11 @@ std::vector<std::string> CAppUnderTest::ListLines() const {
     return lines;
 }
 
+size_t CAppUnderTest::ListCount() const {
+    LRESULT count = ::SendMessageW(::GetDlgItem(m_hWnd, kEventListId), LB_GETCOUNT, 0, 0);
+    return count > 0 ? static_cast<size_t>(count) : 0;
+}
+
 bool CAppUnderTest::WaitForList(const std::vector<std::string>& expected, DWORD timeoutMs) const {
     return WaitFor([&] { return ListLines() == expected; }, timeoutMs);
 }
@@ -248,6 +270,57 @@ bool CAppUnderTest::WaitForExit(DWORD timeoutMs, DWORD* exitCode) {
     if (exitCode != nullptr)
         ::GetExitCodeProcess(m_process.hProcess, exitCode);
     return true;
+}
+
+void CAppUnderTest::Kill() {
+    ::TerminateProcess(m_process.hProcess, 9);
+    ::WaitForSingleObject(m_process.hProcess, 20000);
+}
+
+size_t CAppUnderTest::HandleCount() const {
+    // GetProcessHandleCount answers 0 under Wine; the system's handle list is complete.
+    struct Entry {
+        ULONG ownerPid;
+        BYTE objectType;
+        BYTE flags;
+        USHORT value;
+        PVOID object;
+        ULONG access;
+    };
+    typedef LONG(WINAPI * QuerySystemInformation)(ULONG, PVOID, ULONG, PULONG);
+    constexpr ULONG kSystemHandleInformation = 16;
+    auto query = reinterpret_cast<QuerySystemInformation>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+    if (query == nullptr)
+        return 0;
+    std::vector<BYTE> buffer(1 << 20);
+    ULONG length = 0;
+    while (query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()),
+                 &length) != 0) {
+        if (buffer.size() >= (64u << 20))
+            return 0;
+        buffer.resize(buffer.size() * 2);
+    }
+    ULONG total = *reinterpret_cast<const ULONG*>(buffer.data());
+    const Entry* entries = reinterpret_cast<const Entry*>(buffer.data() + sizeof(ULONG));
+    size_t count = 0;
+    for (ULONG i = 0; i < total; ++i)
+        count += entries[i].ownerPid == m_process.dwProcessId;
+    return count;
+}
+
+size_t CAppUnderTest::ThreadCount() const {
+    HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return 0;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    size_t count = 0;
+    for (BOOL more = ::Thread32First(snapshot, &entry); more;
+         more = ::Thread32Next(snapshot, &entry))
+        count += entry.th32OwnerProcessID == m_process.dwProcessId;
+    ::CloseHandle(snapshot);
+    return count;
 }
 
 HWND CAppUnderTest::FindMessageBox() const {

@@ -8,12 +8,15 @@
 #include <string>
 #include <vector>
 
-// Waits for a condition, checking it every few milliseconds; FALSE when time ran out.
-bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 20000);
+// Waits for a condition, checking it every pollMs milliseconds; FALSE when time ran out.
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 20000, DWORD pollMs = 10);
 
 // A fresh directory under the build's scratch folder, emptied first.
 std::string MakeScratchDir(const std::string& name);
 std::string ReadWholeFile(const std::string& path);
+// The file from offset on, read as another program may while the log is open.
+std::string ReadFileFrom(const std::string& path, size_t offset);
+size_t FileSize(const std::string& path);
 // A log file's lines without their timestamps; the last one may be unterminated.
 std::vector<std::string> LogMessages(const std::string& path);
 // TRUE when every complete line of the log starts with a 17-character timestamp and a space.
@@ -33,6 +36,7 @@ public:
     HWND WaitForWindow(DWORD timeoutMs = 20000);
 
     std::vector<std::string> ListLines() const;
+    size_t ListCount() const;
     // Waits until the list box holds exactly these lines, in this order.
     bool WaitForList(const std::vector<std::string>& expected, DWORD timeoutMs = 20000) const;
     std::string ButtonCaption() const;
@@ -50,6 +54,12 @@ public:
     void Close();
     // TRUE when the process ended within the time-out.
     bool WaitForExit(DWORD timeoutMs = 20000, DWORD* exitCode = nullptr);
+    // Ends the process at once, wherever it is, and waits until it is gone.
+    void Kill();
+
+    // Kernel handles the process holds and threads it runs, as the system lists them.
+    size_t HandleCount() const;
+    size_t ThreadCount() const;
 
     // A message box the program shows (a dialog of its process other than the main window).
     HWND FindMessageBox() const;

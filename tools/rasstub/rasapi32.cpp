@@ -5,6 +5,7 @@
 #include "standin_table.h"
 
 #include <cstring>
+#include <string>
 
 using rasstub::CStandinTable;
 using rasstub::Table;
@@ -12,6 +13,15 @@ using rasstub::Table;
 namespace {
 
 CStandinTable g_table;
+
+// Connections that come up while the caller grows its buffer, once: then the table is still.
+void GrowLate(Table& table) {
+    for (DWORD i = 0; i < table.faults.dwGrowBy; ++i) {
+        std::string name = "Late" + std::to_string(table.dwConnections + 1);
+        CStandinTable::Append(table, name.c_str(), "10.255.0.1", true);
+    }
+    table.faults.dwGrowBy = 0;
+}
 
 // Records the calling process's event, or drops it when flags is 0.
 DWORD Register(Table& table, HANDLE hEvent, DWORD flags) {
@@ -52,8 +62,13 @@ DWORD WINAPI StandinEnumConnections(RASCONN* connections, DWORD* size, DWORD* co
         return rasstub::kErrorInvalidParameter;
     if (!g_table.IsOpen())
         return ERROR_OPEN_FAILED;
+    g_table.NoteEnumEntered();
     CStandinTable::CLock lock(g_table);
     ++lock->counters.dwEnumCalls;
+    lock->counters.dwEnumSeen = lock->counters.dwChanges;
+    LARGE_INTEGER now;
+    ::QueryPerformanceCounter(&now);
+    lock->counters.llLastEnumQpc = now.QuadPart;
     const rasstub::Faults& faults = lock->faults;
     DWORD listed = lock->dwConnections;
     DWORD needed = listed * sizeof(RASCONN);
@@ -65,6 +80,8 @@ DWORD WINAPI StandinEnumConnections(RASCONN* connections, DWORD* size, DWORD* co
         if (sizeError)
             *size = faults.bEnumSize ? faults.dwEnumSize : needed;
         *count = (sizeError || faults.bCount) ? reported : 0;
+        if (sizeError)
+            GrowLate(*lock);
         return faults.dwEnumError;
     }
     if (*size >= sizeof(DWORD) && connections->dwSize != sizeof(RASCONN))
@@ -72,6 +89,7 @@ DWORD WINAPI StandinEnumConnections(RASCONN* connections, DWORD* size, DWORD* co
     if (*size < needed) {
         *size = needed;
         *count = reported;
+        GrowLate(*lock);
         return ERROR_BUFFER_TOO_SMALL;
     }
     for (DWORD i = 0; i < listed; ++i) {
@@ -95,6 +113,7 @@ DWORD WINAPI StandinGetProjectionInfo(HRASCONN hConnection, DWORD projection, vo
         return ERROR_OPEN_FAILED;
     CStandinTable::CLock lock(g_table);
     ++lock->counters.dwProjectionCalls;
+    lock->counters.dwProjectionSeen = lock->counters.dwChanges;
     if (info == nullptr || size == nullptr || projection != RASP_PppIp)
         return rasstub::kErrorInvalidParameter;
 

@@ -117,6 +117,30 @@ CStandinTable::CLock::~CLock() {
     ::ReleaseMutex(m_owner.m_hMutex);
 }
 
+CStandinTable::CBatch::CBatch(CStandinTable& table) : m_owner(table), m_lock(table) {
+    ++m_owner.m_nBatchDepth;
+}
+
+CStandinTable::CBatch::~CBatch() {
+    if (--m_owner.m_nBatchDepth == 0 && m_owner.m_dwDeferredFlags != 0) {
+        Signal(*m_lock, m_owner.m_dwDeferredFlags);
+        m_owner.m_dwDeferredFlags = 0;
+    }
+}
+
+void CStandinTable::NoteEnumEntered() {
+    if (m_pTable != nullptr)
+        ::InterlockedIncrement(&m_pTable->counters.lEnumEntered);
+}
+
+void CStandinTable::Announce(Table& table, DWORD flag) {
+    ++table.counters.dwChanges;
+    if (m_nBatchDepth > 0)
+        m_dwDeferredFlags |= flag;
+    else
+        Signal(table, flag);
+}
+
 void CStandinTable::Signal(Table& table, DWORD flag) {
     DWORD kept = 0;
     for (DWORD i = 0; i < table.dwRegistrations && i < kMaxRegistrations; ++i) {
@@ -134,19 +158,25 @@ int CStandinTable::Find(const Table& table, const char* name) {
     return -1;
 }
 
+bool CStandinTable::Append(Table& table, const char* name, const char* ip, bool complete) {
+    if (table.dwConnections >= kMaxConnections)
+        return false;
+    Connection& connection = table.connections[table.dwConnections++];
+    connection.hConnection = table.dwNextHandle++;
+    connection.bComplete = complete;
+    CopyField(connection.szEntryName, kEntryNameSize, name);
+    CopyField(connection.szIpAddress, kIpAddressSize, ip);
+    return true;
+}
+
 DWORD CStandinTable::Up(const char* name, const char* ip, bool complete) {
     if (!IsOpen())
         return 0;
     CLock lock(*this);
-    if (lock->dwConnections >= kMaxConnections)
+    if (!Append(*lock, name, ip, complete))
         return 0;
-    Connection& connection = lock->connections[lock->dwConnections++];
-    connection.hConnection = lock->dwNextHandle++;
-    connection.bComplete = complete;
-    CopyField(connection.szEntryName, kEntryNameSize, name);
-    CopyField(connection.szIpAddress, kIpAddressSize, ip);
-    Signal(*lock, RASCN_Connection);
-    return connection.hConnection;
+    Announce(*lock, RASCN_Connection);
+    return lock->connections[lock->dwConnections - 1].hConnection;
 }
 
 bool CStandinTable::Complete(const char* name) {
@@ -157,7 +187,7 @@ bool CStandinTable::Complete(const char* name) {
     if (index < 0)
         return false;
     lock->connections[index].bComplete = TRUE;
-    Signal(*lock, RASCN_Connection);
+    Announce(*lock, RASCN_Connection);
     return true;
 }
 
@@ -171,8 +201,18 @@ bool CStandinTable::Down(const char* name) {
     Connection* first = &lock->connections[index];
     std::memmove(first, first + 1, (lock->dwConnections - index - 1) * sizeof(Connection));
     --lock->dwConnections;
-    Signal(*lock, RASCN_Disconnection);
+    Announce(*lock, RASCN_Disconnection);
     return true;
+}
+
+void CStandinTable::DownAll() {
+    if (!IsOpen())
+        return;
+    CLock lock(*this);
+    if (lock->dwConnections == 0)
+        return;
+    lock->dwConnections = 0;
+    Announce(*lock, RASCN_Disconnection);
 }
 
 DWORD CStandinTable::UpMany(DWORD count, const char* prefix) {
@@ -195,7 +235,7 @@ DWORD CStandinTable::UpMany(DWORD count, const char* prefix) {
         CopyField(connection.szIpAddress, kIpAddressSize, text);
     }
     if (added > 0)
-        Signal(*lock, RASCN_Connection);
+        Announce(*lock, RASCN_Connection);
     return added;
 }
 

@@ -50,6 +50,9 @@ struct Faults {
     DWORD dwEnumSize;
     BOOL bCount; // every enumeration reports dwCount connections, whatever it wrote
     DWORD dwCount;
+    // Every answer "buffer too small" adds this many connections ("Late1", ...) before the
+    // caller asks again, as when connections come up between the two calls of one check.
+    DWORD dwGrowBy;
 };
 
 struct Counters {
@@ -57,6 +60,15 @@ struct Counters {
     DWORD dwProjectionCalls;
     DWORD dwSignals;          // events set
     LONGLONG llLastSignalQpc; // QueryPerformanceCounter just before the last event was set
+    // Every change of the connections counts one; an enumeration and a projection query note
+    // the count they answered from, so a test knows which state a check has seen.
+    DWORD dwChanges;
+    DWORD dwEnumSeen;
+    DWORD dwProjectionSeen;
+    // Enumerations begun, counted before the table's mutex is taken: a test that holds the
+    // table sees a check arrive and wait for it.
+    LONG lEnumEntered;
+    LONGLONG llLastEnumQpc; // QueryPerformanceCounter when the last enumeration answered
 };
 
 struct Table {
@@ -93,6 +105,8 @@ public:
     // Adds count complete connections named prefix1, prefix2, ... with one signal. Returns
     // how many fitted.
     DWORD UpMany(DWORD count, const char* prefix);
+    // Ends every connection with one disconnection signal.
+    void DownAll();
     // Forgets connections, faults and counters, and the calling process's registrations
     // (their handle values may name new events by now). Other live registrants stay.
     void Reset();
@@ -118,13 +132,41 @@ public:
         Table* m_pTable;
     };
 
+    // Holds the table while several changes are made and announces them with one signal at
+    // the end: a check sees all of them or none, as when changes come faster than a check.
+    // Batches nest; only the outermost one signals.
+    class CBatch {
+    public:
+        explicit CBatch(CStandinTable& table);
+        ~CBatch();
+        CBatch(const CBatch&) = delete;
+        CBatch& operator=(const CBatch&) = delete;
+        // The change count so far (Counters::dwChanges).
+        DWORD Changes() const { return m_lock->counters.dwChanges; }
+
+    private:
+        CStandinTable& m_owner;
+        CLock m_lock;
+    };
+
+    // For the stand-in DLL: an enumeration has begun (before it takes the table's mutex).
+    void NoteEnumEntered();
+
     // With the lock held: sets every registered event that asked for flag (a RASCN_ bit).
     static void Signal(Table& table, DWORD flag);
+    // With the lock held: adds a connection without signalling; false when the table is full.
+    static bool Append(Table& table, const char* name, const char* ip, bool complete);
     // With the lock held: index of the first connection named name, or -1. A name of a
     // field's full size or longer matches a field holding its first 257 bytes.
     static int Find(const Table& table, const char* name);
 
 private:
+    // With the lock held: counts a change and signals it, or keeps the signal for the end of
+    // the batch.
+    void Announce(Table& table, DWORD flag);
+
+    int m_nBatchDepth = 0;
+    DWORD m_dwDeferredFlags = 0;
     HANDLE m_hMutex = nullptr;
     HANDLE m_hFile = INVALID_HANDLE_VALUE;
     HANDLE m_hMapping = nullptr;
