@@ -1,5 +1,6 @@
 // The real Linkvigil.exe under Wine, driven from this process; the RAS stand-in plays RAS.
 #include "app_driver.h"
+#include "program_texts.h"
 #include "ras_standin.h"
 
 #include <gtest/gtest.h>
@@ -10,20 +11,7 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-const char kNotInstalled[] = "AOL is *not* installed on this system (aol.exe not found)";
-const char kInstalled[] = "AOL *is* installed on this system";
-const char kStart[] = "&Start Monitoring";
-const char kStop[] = "&Stop Monitoring";
 const char kAppPathsAol[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\aol.exe";
-
-std::string Up(const char* ip) {
-    return std::string("Connection detected: IP address=") + ip;
-}
-std::string Connected(const char* ip) {
-    return std::string("'AOL': connected to the Internet. IP address: ") + ip + ".";
-}
-const char kDown[] = "Disconnection detected";
-const char kDisconnected[] = "'AOL': disconnected from the Internet.";
 
 // Registers (or removes) an App Paths entry for aol.exe naming an existing file.
 void RegisterAol(const std::string& target) {
@@ -97,10 +85,10 @@ TEST_F(AppTest, ConnectionAlreadyUpIsReportedByTheStartupCheck) {
     m_standin.table.Up("Office", "192.168.1.9");
     m_standin.table.Up("AOL L2TP", "10.20.30.40");
     Launch();
-    EXPECT_TRUE(m_app.WaitForList({kNotInstalled, Up("10.20.30.40")}));
+    EXPECT_TRUE(m_app.WaitForList({kNotInstalled, ListUp("10.20.30.40")}));
     CloseAndWait();
     EXPECT_EQ(
-        (Lines{kNotInstalled, "Connectoid list:", "Office", "AOL L2TP", Connected("10.20.30.40")}),
+        (Lines{kNotInstalled, "Connectoid list:", "Office", "AOL L2TP", LogUp("10.20.30.40")}),
         LogMessages(m_app.LogPath()));
 }
 
@@ -109,14 +97,14 @@ TEST_F(AppTest, ListIsSortedAndLogFollowsEachChange) {
     Launch();
     WaitForRegistration();
     m_standin.table.Up("AOL L2TP", "10.0.0.7");
-    ASSERT_TRUE(m_app.WaitForList({kInstalled, Up("10.0.0.7")}));
+    ASSERT_TRUE(m_app.WaitForList({kInstalled, ListUp("10.0.0.7")}));
     m_standin.table.Down("AOL L2TP");
-    ASSERT_TRUE(m_app.WaitForList({kInstalled, Up("10.0.0.7"), kDown}));
+    ASSERT_TRUE(m_app.WaitForList({kInstalled, ListUp("10.0.0.7"), kListDown}));
     m_standin.table.Up("AOL L2TP", "10.0.0.5");
-    EXPECT_TRUE(m_app.WaitForList({kInstalled, Up("10.0.0.5"), Up("10.0.0.7"), kDown}));
+    EXPECT_TRUE(m_app.WaitForList({kInstalled, ListUp("10.0.0.5"), ListUp("10.0.0.7"), kListDown}));
     CloseAndWait();
-    EXPECT_EQ((Lines{kInstalled, "Connectoid list:", "AOL L2TP", Connected("10.0.0.7"),
-                     kDisconnected, "Connectoid list:", "AOL L2TP", Connected("10.0.0.5")}),
+    EXPECT_EQ((Lines{kInstalled, "Connectoid list:", "AOL L2TP", LogUp("10.0.0.7"), kLogDown,
+                     "Connectoid list:", "AOL L2TP", LogUp("10.0.0.5")}),
               LogMessages(m_app.LogPath()));
 }
 
@@ -159,7 +147,7 @@ TEST_F(AppTest, ButtonStopsAndRestartsMonitoring) {
     EXPECT_EQ(checks, m_standin.table.GetCounters().dwEnumCalls) << "no check at the restart";
     WaitForRegistration();
     m_standin.table.Up("Other", "10.1.1.1"); // the next RAS event brings the change
-    EXPECT_TRUE(m_app.WaitForList({kNotInstalled, Up("10.0.0.8")}));
+    EXPECT_TRUE(m_app.WaitForList({kNotInstalled, ListUp("10.0.0.8")}));
     CloseAndWait();
 }
 
@@ -191,9 +179,9 @@ TEST_F(AppTest, PollingModeWithoutNotifications) {
     Launch();
     EXPECT_TRUE(m_app.WaitForCaption(kStop));
     m_standin.table.Up("AOL L2TP", "10.0.0.3");
-    EXPECT_TRUE(m_app.WaitForList({kNotInstalled, Up("10.0.0.3")}));
+    EXPECT_TRUE(m_app.WaitForList({kNotInstalled, ListUp("10.0.0.3")}));
     m_standin.table.Down("AOL L2TP");
-    EXPECT_TRUE(m_app.WaitForList({kNotInstalled, Up("10.0.0.3"), kDown}));
+    EXPECT_TRUE(m_app.WaitForList({kNotInstalled, ListUp("10.0.0.3"), kListDown}));
     CloseAndWait();
 }
 
@@ -211,7 +199,7 @@ TEST_F(AppTest, LibraryThatCannotBeLoadedLeavesMonitoringOffAndEachPressTriesAga
     EXPECT_EQ(kStop, m_app.ButtonCaption());
     WaitForRegistration();
     m_standin.table.Up("AOL L2TP", "10.0.0.4");
-    EXPECT_TRUE(m_app.WaitForList({kNotInstalled, Up("10.0.0.4")}));
+    EXPECT_TRUE(m_app.WaitForList({kNotInstalled, ListUp("10.0.0.4")}));
     CloseAndWait();
 }
 

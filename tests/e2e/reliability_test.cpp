@@ -5,6 +5,7 @@
 // killed, and compare what the program shows with the prediction. The CI runs are short;
 // scripts/soak.sh runs the same cases long. Figures are printed as "[ FIGURES  ]" lines.
 #include "app_driver.h"
+#include "program_texts.h"
 #include "ras_standin.h"
 
 #include <gtest/gtest.h>
@@ -29,21 +30,6 @@ using Lines = std::vector<std::string>;
 
 // --- What the program writes ------------------------------------------------------------------
 
-const char kNotInstalled[] = "AOL is *not* installed on this system (aol.exe not found)";
-const char kAol[] = "AOL L2TP";
-const char kHeader[] = "Connectoid list:";
-const char kListDown[] = "Disconnection detected";
-const char kLogDown[] = "'AOL': disconnected from the Internet.";
-const char kLogUpPrefix[] = "'AOL': connected to the Internet. IP address: ";
-const char kStart[] = "&Start Monitoring";
-const char kStop[] = "&Stop Monitoring";
-
-std::string ListUp(const std::string& ip) {
-    return "Connection detected: IP address=" + ip;
-}
-std::string LogUp(const std::string& ip) {
-    return kLogUpPrefix + ip + ".";
-}
 bool IsLogUp(const std::string& message) {
     return message.rfind(kLogUpPrefix, 0) == 0 && message.back() == '.';
 }
