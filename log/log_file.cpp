@@ -38,6 +38,22 @@ void CLogFile::Close() {
     }
 }
 
+namespace {
+
+// The system clock as seconds since 1970-01-01 00:00 UTC: the value time() gives, without the
+// time-zone lookup that some C libraries make on every call.
+long long SecondsSince1970() {
+    FILETIME now;
+    ::GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER ticks;
+    ticks.LowPart = now.dwLowDateTime;
+    ticks.HighPart = now.dwHighDateTime;
+    constexpr unsigned long long kTicksFrom1601To1970 = 116444736000000000ULL;
+    return static_cast<long long>((ticks.QuadPart - kTicksFrom1601To1970) / 10000000ULL);
+}
+
+} // namespace
+
 std::string FormatLogTimestamp(long long secondsSince1970) {
     // The C library of every Windows we run on converts 32-bit times only; a time outside
     // that range would come back as some other date.
@@ -56,7 +72,7 @@ BOOL CLogFile::WriteV(const char* format, va_list args) {
     CLockGuard guard(m_lock);
     if (!OpenIfClosed())
         return 0;
-    long long now = static_cast<long long>(std::time(nullptr));
+    long long now = SecondsSince1970();
     try {
         std::string message = FormatV(format, args);
         try {

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <regex>
 #include <string>
 #include <vector>
@@ -71,7 +72,9 @@ TEST_F(LogFileTest, LinesCarryTimestampSpaceMessageAndCrlf) {
     EXPECT_EQ("", ReadAll(m_path)) << "the test open creates the file empty";
     EXPECT_EQ(INVALID_HANDLE_VALUE, m_log.m_hFile) << "and closes it again";
 
+    std::string before = FormatLogTimestamp(static_cast<long long>(std::time(nullptr)));
     ASSERT_EQ(1, m_log.Write("first %d\n", 1));
+    std::string after = FormatLogTimestamp(static_cast<long long>(std::time(nullptr)));
     ASSERT_EQ(1, m_log.WriteResource(371, "AOL", "10.20.30.40"));
     ASSERT_EQ(1, m_log.WriteResource(370, "AOL"));
 
@@ -83,6 +86,8 @@ TEST_F(LogFileTest, LinesCarryTimestampSpaceMessageAndCrlf) {
         EXPECT_EQ(' ', line[17]);
     }
     EXPECT_EQ("first 1", lines[0].substr(18));
+    EXPECT_TRUE(lines[0].substr(0, 17) == before || lines[0].substr(0, 17) == after)
+        << "the line is stamped with the local time of its writing: " << lines[0];
     EXPECT_EQ("'AOL': connected to the Internet. IP address: 10.20.30.40.", lines[1].substr(18));
     EXPECT_EQ("'AOL': disconnected from the Internet.", lines[2].substr(18));
 }
