@@ -27,13 +27,6 @@ constexpr DWORD kPollCycleMs = 2000;
 // Lets an ended program's process leave Wine before the next one starts.
 constexpr DWORD kStartupPauseMs = 200;
 
-std::string WindowsPath(std::string path) {
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
-}
-
 bool WaitForRegistration(CRasStandin& standin, DWORD processId) {
     return WaitFor([&] {
         for (const rasstub::Registration& registration : standin.table.GetRegistrations())

@@ -9,13 +9,6 @@ namespace {
 constexpr int kEventListId = 1001;
 constexpr int kStartStopId = 1000;
 
-std::string WindowsPath(std::string path) {
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
-}
-
 // Set by CMake: the program under test and a scratch folder for the tests' directories.
 std::string ProgramPath() {
     return WindowsPath(LINKVIGIL_EXE);
@@ -77,6 +70,13 @@ void RemoveTree(const std::string& dir) {
 }
 
 } // namespace
+
+std::string WindowsPath(std::string path) {
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
 
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs, DWORD pollMs) {
     DWORD start = ::GetTickCount();

@@ -11,6 +11,9 @@
 // Waits for a condition, checking it every pollMs milliseconds; FALSE when time ran out.
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 20000, DWORD pollMs = 10);
 
+// A path with forward slashes (as CMake writes them) in the Windows form.
+std::string WindowsPath(std::string path);
+
 // A fresh directory under the build's scratch folder, emptied first.
 std::string MakeScratchDir(const std::string& name);
 std::string ReadWholeFile(const std::string& path);

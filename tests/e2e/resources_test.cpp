@@ -1,4 +1,6 @@
 // The resources compiled into Linkvigil.exe, read back from the file itself.
+#include "app_driver.h"
+
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -10,11 +12,7 @@
 namespace {
 
 std::string ExePath() {
-    std::string path = LINKVIGIL_EXE;
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
+    return WindowsPath(LINKVIGIL_EXE);
 }
 
 // Reads a DLGTEMPLATEEX field by field.
