@@ -1,5 +1,7 @@
 #include "app_driver.h"
 
+#include "handle_count.h"
+
 #include <tlhelp32.h>
 
 #include <cstdio>
@@ -278,35 +280,7 @@ void CAppUnderTest::Kill() {
 }
 
 size_t CAppUnderTest::HandleCount() const {
-    // GetProcessHandleCount answers 0 under Wine; the system's handle list is complete.
-    struct Entry {
-        ULONG ownerPid;
-        BYTE objectType;
-        BYTE flags;
-        USHORT value;
-        PVOID object;
-        ULONG access;
-    };
-    typedef LONG(WINAPI * QuerySystemInformation)(ULONG, PVOID, ULONG, PULONG);
-    constexpr ULONG kSystemHandleInformation = 16;
-    auto query = reinterpret_cast<QuerySystemInformation>(reinterpret_cast<void*>(
-        ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
-    if (query == nullptr)
-        return 0;
-    std::vector<BYTE> buffer(1 << 20);
-    ULONG length = 0;
-    while (query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()),
-                 &length) != 0) {
-        if (buffer.size() >= (64u << 20))
-            return 0;
-        buffer.resize(buffer.size() * 2);
-    }
-    ULONG total = *reinterpret_cast<const ULONG*>(buffer.data());
-    const Entry* entries = reinterpret_cast<const Entry*>(buffer.data() + sizeof(ULONG));
-    size_t count = 0;
-    for (ULONG i = 0; i < total; ++i)
-        count += entries[i].ownerPid == m_process.dwProcessId;
-    return count;
+    return ProcessHandleCount(m_process.dwProcessId);
 }
 
 size_t CAppUnderTest::ThreadCount() const {
