@@ -1,4 +1,4 @@
-// Small owners for kernel objects: one owner per handle, copying forbidden.
+// An owner for kernel handles: one owner per handle, copying forbidden.
 #pragma once
 
 #include <windows.h>
@@ -36,21 +36,4 @@ private:
     }
 
     HANDLE m_h = nullptr;
-};
-
-// Runs a callable when the scope ends, unless dismissed.
-template <typename F> class CScopeExit {
-public:
-    explicit CScopeExit(F f) : m_f(std::move(f)) {}
-    ~CScopeExit() {
-        if (m_bActive)
-            m_f();
-    }
-    CScopeExit(const CScopeExit&) = delete;
-    CScopeExit& operator=(const CScopeExit&) = delete;
-    void Dismiss() { m_bActive = false; }
-
-private:
-    F m_f;
-    bool m_bActive = true;
 };
