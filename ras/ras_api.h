@@ -32,12 +32,15 @@ struct RASPPPIP {
 };
 #pragma pack(pop)
 
-static_assert(sizeof(RASCONN) == 412, "RASCONN is 412 bytes");
+// The 32-bit layout is the product's; a 64-bit build (tests on hosts without 32-bit
+// support) gets the same fields with an 8-byte handle, as the platform's 4-byte packing has it.
+constexpr size_t kHandleSize = sizeof(HRASCONN);
+static_assert(sizeof(RASCONN) == (kHandleSize == 4 ? 412 : 416), "RASCONN size");
 static_assert(offsetof(RASCONN, dwSize) == 0, "RASCONN.dwSize");
 static_assert(offsetof(RASCONN, hrasconn) == 4, "RASCONN.hrasconn");
-static_assert(offsetof(RASCONN, szEntryName) == 8, "RASCONN.szEntryName");
-static_assert(offsetof(RASCONN, szDeviceType) == 265, "RASCONN.szDeviceType");
-static_assert(offsetof(RASCONN, szDeviceName) == 282, "RASCONN.szDeviceName");
+static_assert(offsetof(RASCONN, szEntryName) == 4 + kHandleSize, "RASCONN.szEntryName");
+static_assert(offsetof(RASCONN, szDeviceType) == 261 + kHandleSize, "RASCONN.szDeviceType");
+static_assert(offsetof(RASCONN, szDeviceName) == 278 + kHandleSize, "RASCONN.szDeviceName");
 static_assert(sizeof(RASPPPIP) == 40, "RASPPPIP is 40 bytes");
 static_assert(offsetof(RASPPPIP, dwError) == 4, "RASPPPIP.dwError");
 static_assert(offsetof(RASPPPIP, szIpAddress) == 8, "RASPPPIP.szIpAddress");

@@ -29,8 +29,14 @@ inline size_t ProcessHandleCount(DWORD processId) {
             return 0;
         buffer.resize(buffer.size() * 2);
     }
-    ULONG total = *reinterpret_cast<const ULONG*>(buffer.data());
-    const Entry* entries = reinterpret_cast<const Entry*>(buffer.data() + sizeof(ULONG));
+    // The entries follow the count at the alignment of their pointer member.
+    struct List {
+        ULONG total;
+        Entry entries[1];
+    };
+    const List* list = reinterpret_cast<const List*>(buffer.data());
+    ULONG total = list->total;
+    const Entry* entries = list->entries;
     size_t count = 0;
     for (ULONG i = 0; i < total; ++i)
         count += entries[i].ownerPid == processId;

@@ -137,7 +137,7 @@ TEST_F(RasApiTest, NoConnectionGivesTheFirstBufferEmpty) {
     RecordBuffer buffer;
     EXPECT_EQ(0u, Enumerate(&buffer));
     ASSERT_NE(nullptr, buffer);
-    EXPECT_EQ(4120u, BufferSize(buffer));
+    EXPECT_EQ(10 * sizeof(RASCONN), BufferSize(buffer));
     EXPECT_TRUE(ZeroBeyondSizeField(buffer));
     EXPECT_EQ(1u, EnumCalls());
 }
@@ -171,18 +171,20 @@ TEST_F(RasApiTest, BrokenRepliesNeverReachBeyondTheBuffer) {
         long long size, count; // the fault; kNone: not set
         DWORD expectedCount;
         size_t expectedBuffer; // 0: no buffer
-    } cases[] = {
-        {"count beyond the first buffer", 3, 0, kNone, 1000, 10, 4120},
-        {"count beyond the second buffer", 11, 0, kNone, 1000, 11, 11 * 412},
+    };
+    constexpr size_t kRecord = sizeof(RASCONN);
+    const Case cases[] = {
+        {"count beyond the first buffer", 3, 0, kNone, 1000, 10, 10 * kRecord},
+        {"count beyond the second buffer", 11, 0, kNone, 1000, 11, 11 * kRecord},
         {"603 asking for less than a record", 11, 603, 100, kNone, 0, 0},
-        {"603 asking for one byte short", 11, 603, 411, kNone, 0, 0},
+        {"603 asking for one byte short", 11, 603, kRecord - 1, kNone, 0, 0},
         {"603 asking for 2 GiB", 11, 603, 0x7FFFFFFF, kNone, 0, 0},
         {"8 asking for 4 GiB", 11, 8, 0xFFFFFFFF, kNone, 0, 0},
         {"8 asking for just over 16 MiB", 1, 8, 16 * 1024 * 1024 + 1, kNone, 0, 0},
         {"603 on every call: no record to hand out", 11, 603, 500, kNone, 0, 500},
-        {"other error", 2, 632, kNone, kNone, 0, 4120},
-        {"other error with a count", 2, 87, kNone, 5, 5, 4120},
-        {"other error with a huge count", 2, 87, kNone, 0xFFFFFFFF, 10, 4120},
+        {"other error", 2, 632, kNone, kNone, 0, 10 * kRecord},
+        {"other error with a count", 2, 87, kNone, 5, 5, 10 * kRecord},
+        {"other error with a huge count", 2, 87, kNone, 0xFFFFFFFF, 10, 10 * kRecord},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
