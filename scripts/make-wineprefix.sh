@@ -11,6 +11,11 @@ if [ ! -f "$prefix/system.reg" ]; then
   rm -rf "$prefix"
   wineboot -i >/dev/null 2>&1 || true
 fi
+if [ ! -f "$prefix/system.reg" ] || ! wine cmd.exe /c exit >/dev/null 2>&1; then
+  echo "make-wineprefix.sh: Wine could not make or start the prefix $prefix" >&2
+  echo "  (try: WINEPREFIX=$prefix wine cmd.exe /c exit)" >&2
+  exit 1
+fi
 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
 wineserver -w
 mkdir -p "$prefix/drive_c/windows/Fonts"
