@@ -1,8 +1,48 @@
 #!/usr/bin/env bash
-# Sets up what is missing, then configures and builds into build/ (or $BUILD_DIR).
+# Sets up what is missing, then configures and builds into build/ (or $BUILD_DIR), one line per
+# stage. The compiler's output goes to <build>/build.log; its tail is shown when the build fails.
+# Arguments: -D settings for CMake, and --target NAME (repeatable) to build only what is named.
+# A build with -DLINKVIGIL_TESTS=OFF (the release) sets up only what the release needs.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$root/build}"
-"$root/scripts/setup-deps.sh"
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/i686-w64-mingw32.cmake" "$@" >/dev/null
-cmake --build "$build" -j "$(nproc)"
+export BUILD_DIR="$build"
+
+settings=()
+targets=()
+profile=all
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --target) targets+=("$2"); shift 2 ;;
+    -DLINKVIGIL_TESTS=OFF) settings+=("$1"); profile=release; shift ;;
+    *) settings+=("$1"); shift ;;
+  esac
+done
+
+"$root/scripts/setup-deps.sh" $([ "$profile" = release ] && echo release)
+
+mkdir -p "$build"
+log="$build/build.log"
+: >"$log"
+quietly() {
+  if ! "$@" >>"$log" 2>&1; then
+    echo "Building: failed: $*" >&2
+    tail -n 40 "$log" >&2
+    echo "(whole output: $log)" >&2
+    exit 1
+  fi
+}
+
+echo "Building: ${targets[*]:-everything} in $build (output in $log)"
+quietly cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/i686-w64-mingw32.cmake" \
+  "${settings[@]}"
+if [ ${#targets[@]} -eq 0 ]; then
+  # The tests' Wine prefix is part of everything; made first, it gets a line of its own.
+  if grep -q '^LINKVIGIL_TESTS:BOOL=ON' "$build/CMakeCache.txt" && [ ! -f "$build/wineprefix/.ready" ]; then
+    echo "Preparing Wine: a prefix for the tests in $build/wineprefix"
+    quietly cmake --build "$build" --target wineprefix
+  fi
+  quietly cmake --build "$build" -j "$(nproc)"
+else
+  quietly cmake --build "$build" -j "$(nproc)" --target "${targets[@]}"
+fi

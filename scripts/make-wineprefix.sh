@@ -1,6 +1,8 @@
 #!/bin/sh
-# Creates a fresh Wine prefix for the tests: no crash dialog, no Mono/Gecko prompts.
-# Usage: make-wineprefix.sh PREFIX [win32|win64]
+# Creates a fresh Wine prefix for the project: no crash dialog, no Mono/Gecko prompts, no
+# menu entries or file associations written outside the prefix (winemenubuilder off), and Wine's
+# own fonts, so that caption buttons (Marlett) and dialogs (Tahoma, MS Sans Serif) look as on
+# Windows. Idempotent. Usage: make-wineprefix.sh PREFIX [win32|win64]
 set -eu
 prefix="$1"
 arch="${2:-win32}"
@@ -12,8 +14,14 @@ if [ ! -f "$prefix/system.reg" ]; then
   rm -rf "$prefix"
   "$loader" wineboot.exe -i >/dev/null 2>&1 || true
 fi
-"$loader" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 ||
-  { echo "make-wineprefix.sh: Wine cannot run in $prefix ($arch)" >&2; exit 1; }
+if ! "$loader" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+     >/dev/null 2>&1; then
+  echo "make-wineprefix.sh: Wine could not make or start the prefix $prefix ($arch)" >&2
+  echo "  (try: WINEPREFIX=$prefix WINEARCH=$arch $loader cmd.exe /c exit)" >&2
+  exit 1
+fi
 wineserver -w
 [ -f "$prefix/system.reg" ] || { echo "make-wineprefix.sh: wineboot made no prefix in $prefix" >&2; exit 1; }
+mkdir -p "$prefix/drive_c/windows/Fonts"
+cp /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/"
 touch "$prefix/.ready"

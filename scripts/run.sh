@@ -5,14 +5,16 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$root/build}"
-"$root/scripts/build.sh"
+# Only what runs: the program, the stand-in and its control program (no tests, no benchmarks).
+"$root/scripts/build.sh" --target Linkvigil --target rasstub_full --target rasctl
 
 run="$build/run"
 prefix="$build/wineprefix-run"
 mkdir -p "$run"
+[ -f "$prefix/.ready" ] || echo "Preparing Wine: a prefix for the program in $prefix"
 "$root/scripts/make-wineprefix.sh" "$prefix"
 export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;rasapi32=n,b"
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;rasapi32=n,b"
 # The stand-in goes where the program loads RASAPI32.DLL from: never beside the executable.
 cp "$build/rasstub/full/rasapi32.dll" "$prefix/drive_c/windows/system32/rasapi32.dll"
 cp "$build/bin/Linkvigil.exe" "$run/Linkvigil.exe"
@@ -33,7 +35,7 @@ wait_for_log() {
 }
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
-  echo "Linkvigil is starting; its log is $log"
+  echo "Running: Linkvigil on $DISPLAY; its log is $log"
   echo "Bring the AOL connection up and down from another terminal with:"
   echo "  $rasctl up \"AOL L2TP\" 10.0.0.7"
   echo "  $rasctl down \"AOL L2TP\""
@@ -41,13 +43,19 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   cd "$run" && exec wine Linkvigil.exe
 fi
 
-# No display: a virtual one, a scripted scenario, a screenshot.
-display=":$(( 90 + RANDOM % 100 ))"
-Xvfb "$display" -screen 0 640x360x24 >/dev/null 2>&1 &
+# No display: a virtual one, a scripted scenario, a screenshot. Xvfb takes a free display
+# number itself and writes it to the file once it accepts connections.
+rm -f "$run/display"
+Xvfb -displayfd 3 -screen 0 640x360x24 3>"$run/display" >/dev/null 2>&1 &
 xvfb_pid=$!
-export DISPLAY="$display"
 trap 'wineserver -k >/dev/null 2>&1 || true; kill $xvfb_pid 2>/dev/null || true' EXIT
-sleep 1
+for _ in $(seq 1 100); do
+  [ -s "$run/display" ] && break
+  sleep 0.1
+done
+[ -s "$run/display" ] || { echo "run.sh: Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$(head -n 1 "$run/display")"
+echo "Running: Linkvigil on a virtual display ($DISPLAY); its log is $log"
 rm -f "$log"
 (cd "$run" && wine explorer /desktop=Linkvigil,480x200 Linkvigil.exe >/dev/null 2>&1 &)
 wait_for_log "installed on this system"

@@ -1,4 +1,6 @@
 /* Imports a function that Windows XP and older lack, so the import check has to object. */
 #include <windows.h>
 
-int main(void) { return (int)(GetTickCount64() & 1); }
+int main(void) {
+    return (int)(GetTickCount64() & 1);
+}
