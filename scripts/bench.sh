@@ -12,6 +12,9 @@ cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/i686-w64-mingw3
   -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
 cmake --build "$build" --target bench -j "$(nproc)"
 
+# Where the executable's bytes come from, by library and object (from the linker map).
+"$root/scripts/size-map.sh" "$build/Linkvigil.map"
+
 results="$build/bench/results.md"
 {
   echo "Linkvigil benchmarks, $(date -u '+%Y-%m-%d %H:%M UTC')"

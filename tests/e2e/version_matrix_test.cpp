@@ -1,0 +1,127 @@
+// The core of the end-to-end tests once per Windows version the program is for: Wine shows
+// the program (by its file name) the version under test, and the program must start, report
+// a connection up with its address and down again, stop and restart monitoring and end with
+// exit code 0 on each. The Windows 9x family alone waits 3 s between a RAS event and its check.
+#include "app_driver.h"
+#include "program_texts.h"
+#include "ras_standin.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+struct WindowsVersion {
+    const char* name; // as Wine's Version setting spells it
+    bool windows9x;
+};
+
+const char kAppDefaults[] = "Software\\Wine\\AppDefaults\\Linkvigil.exe";
+const char kAppPathsAol[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\aol.exe";
+
+// Between a RAS event and the check it causes: at least the 3000 ms sleep on the 9x family;
+// elsewhere a thread wake-up. The bound sits where neither can reach it: a sleep does not end
+// a quarter of a second early, and a thread waiting on an event is not kept from running for
+// that long.
+constexpr double kSettleBoundSeconds = 2.75;
+
+class VersionMatrix : public ::testing::TestWithParam<WindowsVersion> {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(CRasStandin::OverrideActive()) << "run under wine-run";
+        ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, kAppPathsAol);
+        HKEY key = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_CURRENT_USER, kAppDefaults, 0, nullptr, 0,
+                                                   KEY_WRITE, nullptr, &key, nullptr));
+        const char* version = GetParam().name;
+        LONG set =
+            ::RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
+                             static_cast<DWORD>(std::string(version).size() + 1));
+        ::RegCloseKey(key);
+        ASSERT_EQ(ERROR_SUCCESS, set);
+        ASSERT_TRUE(m_standin.Install(RasLibrary::Full));
+        m_dir = MakeScratchDir(std::string("matrix_") + version);
+    }
+    // Every later test sees Wine's default version again.
+    void TearDown() override { ::RegDeleteKeyA(HKEY_CURRENT_USER, kAppDefaults); }
+
+    bool Registered() {
+        for (const rasstub::Registration& r : m_standin.table.GetRegistrations())
+            if (r.dwProcessId == m_app.ProcessId())
+                return true;
+        return false;
+    }
+
+    // Seconds from the stand-in's last signal to the enumeration that answered the check it
+    // caused, as both processes read the performance counter.
+    double SecondsFromSignalToCheck() {
+        rasstub::Counters counters = m_standin.table.GetCounters();
+        LARGE_INTEGER frequency = {};
+        ::QueryPerformanceFrequency(&frequency);
+        return static_cast<double>(counters.llLastEnumQpc - counters.llLastSignalQpc) /
+               static_cast<double>(frequency.QuadPart);
+    }
+
+    void ExpectSettleDelayOnlyOn9x(const char* event) {
+        double seconds = SecondsFromSignalToCheck();
+        if (GetParam().windows9x)
+            EXPECT_GE(seconds, kSettleBoundSeconds) << event << ": no settle delay on 9x";
+        else
+            EXPECT_LT(seconds, kSettleBoundSeconds) << event << ": settle delay outside 9x";
+    }
+
+    CRasStandin m_standin;
+    CAppUnderTest m_app;
+    std::string m_dir;
+};
+
+} // namespace
+
+TEST_P(VersionMatrix, StartsReportsUpAndDownRestartsAndExits) {
+    ASSERT_TRUE(m_app.Start(m_dir));
+    ASSERT_NE(nullptr, m_app.WaitForWindow());
+    EXPECT_TRUE(m_app.WaitForList({kNotInstalled}));
+    ASSERT_TRUE(m_app.WaitForCaption(kStop));
+    ASSERT_TRUE(WaitFor([&] { return Registered(); }));
+
+    m_standin.table.Up(kAol, "10.0.0.7");
+    ASSERT_TRUE(m_app.WaitForList({kNotInstalled, ListUp("10.0.0.7")}));
+    ExpectSettleDelayOnlyOn9x("connection up");
+    m_standin.table.Down(kAol);
+    ASSERT_TRUE(m_app.WaitForList({kNotInstalled, ListUp("10.0.0.7"), kListDown}));
+    ExpectSettleDelayOnlyOn9x("connection down");
+
+    m_app.PressButton();
+    EXPECT_EQ(kStart, m_app.ButtonCaption());
+    EXPECT_TRUE(WaitFor([&] { return !Registered(); })) << "the monitor thread ended";
+    m_app.PressButton();
+    EXPECT_EQ(kStop, m_app.ButtonCaption());
+    ASSERT_TRUE(WaitFor([&] { return Registered(); }));
+    m_standin.table.Up(kAol, "10.0.0.8");
+    EXPECT_TRUE(
+        m_app.WaitForList({kNotInstalled, ListUp("10.0.0.7"), ListUp("10.0.0.8"), kListDown}));
+
+    m_app.Close();
+    DWORD exitCode = 1;
+    ASSERT_TRUE(m_app.WaitForExit(20000, &exitCode));
+    EXPECT_EQ(0u, exitCode);
+    EXPECT_EQ((Lines{kNotInstalled, kHeader, kAol, LogUp("10.0.0.7"), kLogDown, kHeader, kAol,
+                     LogUp("10.0.0.8")}),
+              LogMessages(m_app.LogPath()));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Windows, VersionMatrix,
+    ::testing::Values(WindowsVersion{"win95", true}, WindowsVersion{"win98", true},
+                      WindowsVersion{"winme", true}, WindowsVersion{"nt40", false},
+                      WindowsVersion{"win2k", false}, WindowsVersion{"winxp", false},
+                      WindowsVersion{"win7", false}, WindowsVersion{"win10", false}),
+    [](const ::testing::TestParamInfo<WindowsVersion>& info) {
+        return std::string(info.param.name);
+    });
