@@ -34,11 +34,17 @@ quietly() {
 }
 
 echo "Building: ${targets[*]:-everything} in $build (output in $log)"
-quietly cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/i686-w64-mingw32.cmake" \
+# LINKVIGIL_ARCH=win64 builds the same sources for 64-bit Windows (tests on hosts that cannot run
+# 32-bit programs); the product is the 32-bit build.
+toolchain="$root/cmake/i686-w64-mingw32.cmake"
+[ "${LINKVIGIL_ARCH:-win32}" = win64 ] && toolchain="$root/cmake/x86_64-w64-mingw32.cmake"
+quietly cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
   "${settings[@]}"
 if [ ${#targets[@]} -eq 0 ]; then
   # The tests' Wine prefix is part of everything; made first, it gets a line of its own.
-  if grep -q '^LINKVIGIL_TESTS:BOOL=ON' "$build/CMakeCache.txt" && [ ! -f "$build/wineprefix/.ready" ]; then
+  if grep -q '^LINKVIGIL_TESTS:BOOL=ON' "$build/CMakeCache.txt" &&
+     grep -q '^LINKVIGIL_WINE_TESTS:BOOL=ON' "$build/CMakeCache.txt" &&
+     [ ! -f "$build/wineprefix/.ready" ]; then
     echo "Preparing Wine: a prefix for the tests in $build/wineprefix"
     quietly cmake --build "$build" --target wineprefix
   fi

@@ -4,7 +4,8 @@
 # Idempotent: with nothing missing it changes nothing.
 #   setup-deps.sh          what building, running and testing need: the 32-bit MinGW-w64 cross
 #                          compiler (win32 thread model), 32-bit Wine with its fonts, a virtual
-#                          display, GoogleTest sources and clang-format
+#                          display, GoogleTest sources and clang-format; the 64-bit compiler
+#                          and 64-bit Wine for hosts that cannot run 32-bit programs
 #   setup-deps.sh release  only what the release needs: CMake, MinGW-w64 and Python 3
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -13,7 +14,9 @@ build="${BUILD_DIR:-$root/build}"
 packages=(cmake make g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 python3)
 case "${1:-all}" in
   release) ;;
-  all) packages+=(mingw-w64-tools wine wine32:i386 wine64 fonts-wine xvfb xauth x11-utils
+  # The 64-bit compiler builds the tests for hosts whose kernel runs no 32-bit program.
+  all) packages+=(g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64
+                  mingw-w64-tools wine wine32:i386 wine64 fonts-wine xvfb xauth x11-utils
                   imagemagick googletest locales clang-format) ;;
   *) echo "usage: $0 [release]" >&2; exit 2 ;;
 esac

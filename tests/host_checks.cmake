@@ -1,0 +1,36 @@
+# Checks that run on the Linux host, without Wine: the shipped 32-bit program's import table,
+# the formatting of every source, and the release zip.
+# The import table is part of the product: it must load on Windows 95/98/ME and NT 4.0.
+add_test(NAME product_imports
+    COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-imports.sh $<TARGET_FILE:Linkvigil>)
+add_executable(forbidden_import ${CMAKE_CURRENT_LIST_DIR}/support/forbidden_import.c)
+target_compile_definitions(forbidden_import PRIVATE _WIN32_WINNT=0x0600)
+add_test(NAME import_check_objects_to_newer_imports
+    COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-imports.sh $<TARGET_FILE:forbidden_import>)
+set_tests_properties(import_check_objects_to_newer_imports PROPERTIES
+    PASS_REGULAR_EXPRESSION "missing on Windows 95/98/ME or NT 4.0: KERNEL32.DLL!GetTickCount64")
+add_executable(unknown_import ${CMAKE_CURRENT_LIST_DIR}/support/unknown_import.c)
+add_test(NAME import_check_objects_to_unreviewed_imports
+    COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-imports.sh $<TARGET_FILE:unknown_import>)
+set_tests_properties(import_check_objects_to_unreviewed_imports PROPERTIES
+    PASS_REGULAR_EXPRESSION "not on the reviewed import list: KERNEL32.DLL!Beep\n.*add the line \"KERNEL32.DLL Beep\" to ")
+
+# Formatting is checked too: every C and C++ source as .clang-format says, and a misformatted
+# copy of a real source (indented by two instead of four) must be caught.
+add_test(NAME sources_formatted COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-format.sh)
+file(READ ${CMAKE_SOURCE_DIR}/log/log_file.cpp log_source)
+string(REPLACE "\n    " "\n  " misformatted "${log_source}")
+if(misformatted STREQUAL log_source)
+    message(FATAL_ERROR "log/log_file.cpp has no indented line to misformat")
+endif()
+file(WRITE ${CMAKE_BINARY_DIR}/tests/misformatted/log_file.cpp "${misformatted}")
+add_test(NAME format_check_objects_to_misformatted_code
+    COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-format.sh
+        ${CMAKE_BINARY_DIR}/tests/misformatted/log_file.cpp)
+set_tests_properties(format_check_objects_to_misformatted_code PROPERTIES
+    PASS_REGULAR_EXPRESSION "misformatted: .*/misformatted/log_file.cpp")
+
+# The download for Windows users, as scripts/release.sh packs it.
+add_test(NAME release_zip
+    COMMAND python3 ${CMAKE_SOURCE_DIR}/scripts/check-dist.py --exe $<TARGET_FILE:Linkvigil>
+        --source ${CMAKE_SOURCE_DIR} --version ${PROJECT_VERSION} --out ${CMAKE_BINARY_DIR}/dist-check)
