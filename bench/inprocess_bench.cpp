@@ -65,7 +65,7 @@ void RunLogLine(CReport& report, const Options& options) {
     std::fseek(stream, 0, SEEK_END);
     // Byte for byte the line the log writes.
     std::string line =
-        FormatLogTimestamp(std::time(nullptr)) + " " + Format(kStateFormat, "AOL", "10.20.30.40");
+        CLibraryTimestamp(std::time(nullptr)) + " " + Format(kStateFormat, "AOL", "10.20.30.40");
 
     // Lines per second, the median of rounds taken in turns with the other candidates.
     struct Candidate {
@@ -86,7 +86,12 @@ void RunLogLine(CReport& report, const Options& options) {
     Candidate seekOnly([&] { std::fseek(stream, 0, SEEK_END); });
     Candidate clockOnly([&] { std::time(nullptr); });
     Candidate systemClockOnly([&] { CProposedLog::SystemSeconds(); });
-    Candidate timestampOnly([&] { FormatLogTimestamp(1765200000); });
+    Candidate timestampOnly([&] {
+        SYSTEMTIME now;
+        ::GetLocalTime(&now);
+        char stamp[kLogTimestampSize];
+        FormatLogTimestamp(now, stamp);
+    });
     Candidate formatOnly([&] { Format(kStateFormat, "AOL", "10.20.30.40"); });
     Candidate* candidates[] = {&bareLoop,        &logFile,       &proposedClock,
                                &proposedBoth,    &seekOnly,      &clockOnly,
@@ -146,7 +151,7 @@ void RunCheckCost(CReport& report, const Options&) {
         quiet.push_back(CheckMicroseconds(checks));
     }
     g_logFile.Close();
-    g_logFile.m_strPath.clear();
+    g_logFile.m_strPath[0] = '\0';
 
     double perConnection = (logged[2] - logged[0]) / 99.0;
     report.Add(
@@ -187,7 +192,7 @@ void RunStartupWork(CReport& report) {
     StopMonitoring();
     g_logFile.Close();
     g_logFile.m_bEnabled = FALSE;
-    g_logFile.m_strPath.clear();
+    g_logFile.m_strPath[0] = '\0';
     if (!loaded || !monitoring)
         return report.Note("Start-up steps: the RAS stand-in did not load.");
     report.Note("Start-up steps of the program, timed once in this process: loading the RAS "

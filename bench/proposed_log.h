@@ -15,6 +15,18 @@
 
 namespace bench {
 
+// The timestamp as the log formed it while it went through the C library: localtime and
+// strftime("%c"), which convert 32-bit times only. Kept here as the measured baseline.
+inline std::string CLibraryTimestamp(long long secondsSince1970) {
+    if (secondsSince1970 < 0 || secondsSince1970 > 0x7FFFFFFFLL)
+        return std::string();
+    time_t when = static_cast<time_t>(secondsSince1970);
+    struct tm* local = std::localtime(&when);
+    char text[128];
+    size_t length = local != nullptr ? std::strftime(text, sizeof text, "%c", local) : 0;
+    return std::string(text, length);
+}
+
 class CProposedLog : public CStdioFile {
 public:
     // systemClock: the seconds since 1970 come from GetSystemTimeAsFileTime instead of the C
@@ -79,7 +91,7 @@ public:
 private:
     const std::string& Timestamp(long long now) {
         if (!m_bReuseTimestamp || now != m_llStampTime) {
-            m_strStamp = FormatLogTimestamp(now);
+            m_strStamp = CLibraryTimestamp(now);
             m_llStampTime = now;
         }
         return m_strStamp;

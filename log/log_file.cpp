@@ -2,10 +2,11 @@
 
 #include "framework/text.h"
 
-#include <ctime>
+#include <cstdio>
+#include <cstring>
 #include <new>
 
-CLogFile::CLogFile() : m_bEnabled(0) {}
+CLogFile::CLogFile() : m_strPath(), m_bEnabled(0) {}
 
 CLogFile::~CLogFile() {
     Close();
@@ -13,7 +14,9 @@ CLogFile::~CLogFile() {
 
 BOOL CLogFile::SetPathAndOpen(const char* path) {
     CLockGuard guard(m_lock);
-    m_strPath = path != nullptr ? path : "";
+    m_strPath[0] = '\0';
+    if (path != nullptr && std::strlen(path) < sizeof m_strPath)
+        std::memcpy(m_strPath, path, std::strlen(path) + 1);
     if (!OpenIfClosed())
         return 0;
     Close();
@@ -24,7 +27,8 @@ BOOL CLogFile::OpenIfClosed() {
     CLockGuard guard(m_lock);
     if (m_hFile != INVALID_HANDLE_VALUE)
         return 1;
-    return Open(m_strPath.c_str(), kOpenMode) ? 1 : 0;
+    m_bAtEnd = FALSE;
+    return Open(m_strPath, kOpenMode) ? 1 : 0;
 }
 
 void CLogFile::Close() {
@@ -38,49 +42,41 @@ void CLogFile::Close() {
     }
 }
 
-namespace {
-
-// The system clock as seconds since 1970-01-01 00:00 UTC: the value time() gives, without the
-// time-zone lookup that some C libraries make on every call.
-long long SecondsSince1970() {
-    FILETIME now;
-    ::GetSystemTimeAsFileTime(&now);
-    ULARGE_INTEGER ticks;
-    ticks.LowPart = now.dwLowDateTime;
-    ticks.HighPart = now.dwHighDateTime;
-    constexpr unsigned long long kTicksFrom1601To1970 = 116444736000000000ULL;
-    return static_cast<long long>((ticks.QuadPart - kTicksFrom1601To1970) / 10000000ULL);
-}
-
-} // namespace
-
-std::string FormatLogTimestamp(long long secondsSince1970) {
-    // The C library of every Windows we run on converts 32-bit times only; a time outside
-    // that range would come back as some other date.
-    if (secondsSince1970 < 0 || secondsSince1970 > 0x7FFFFFFFLL)
-        return std::string();
-    time_t when = static_cast<time_t>(secondsSince1970);
-    struct tm* local = std::localtime(&when);
-    if (local == nullptr)
-        return std::string();
-    char text[128];
-    size_t length = std::strftime(text, sizeof text, "%c", local);
-    return std::string(text, length); // length 0 when it did not fit
+size_t FormatLogTimestamp(const SYSTEMTIME& local, char (&text)[kLogTimestampSize]) {
+    text[0] = '\0';
+    if (local.wMonth < 1 || local.wMonth > 12 || local.wDay < 1 || local.wDay > 31 ||
+        local.wHour > 23 || local.wMinute > 59 || local.wSecond > 59)
+        return 0;
+    int length =
+        std::snprintf(text, sizeof text, "%02u/%02u/%02u %02u:%02u:%02u", unsigned{local.wMonth},
+                      unsigned{local.wDay}, unsigned{local.wYear} % 100u, unsigned{local.wHour},
+                      unsigned{local.wMinute}, unsigned{local.wSecond});
+    if (length != static_cast<int>(kLogTimestampSize) - 1) {
+        text[0] = '\0';
+        return 0;
+    }
+    return static_cast<size_t>(length);
 }
 
 BOOL CLogFile::WriteV(const char* format, va_list args) {
     CLockGuard guard(m_lock);
     if (!OpenIfClosed())
         return 0;
-    long long now = SecondsSince1970();
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
     try {
         std::string message = FormatV(format, args);
+        char stamp[kLogTimestampSize];
+        FormatLogTimestamp(now, stamp);
         try {
-            SeekToEnd();
-            WriteString(FormatLogTimestamp(now).c_str());
+            if (!m_bAtEnd)
+                SeekToEnd();
+            m_bAtEnd = FALSE;
+            WriteString(stamp);
             WriteString(" ");
             WriteString(message.c_str());
             Flush();
+            m_bAtEnd = TRUE;
         } catch (const CFileException&) {
             return 0;
         }
@@ -99,7 +95,12 @@ BOOL CLogFile::Write(const char* format, ...) {
 }
 
 BOOL CLogFile::WriteResource(UINT id, ...) {
-    std::string format = LoadResourceString(id);
+    std::string format;
+    try {
+        format = LoadResourceString(id);
+    } catch (const std::bad_alloc&) {
+        return 0; // like any line that cannot be formatted: dropped
+    }
     va_list args;
     va_start(args, id);
     BOOL written = WriteV(format.c_str(), args);

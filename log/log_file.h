@@ -27,11 +27,18 @@ public:
     BOOL Write(const char* format, ...);
     BOOL WriteResource(UINT id, ...);
 
-    std::string m_strPath;
+    // In the object itself, not on the heap: storing the path cannot fail for lack of memory,
+    // which would leave the program without a log for the rest of its run. A path that does
+    // not fit is stored empty, and so never opened.
+    char m_strPath[MAX_PATH];
     // Switched on once by the main window; writers of event lines test it first.
     BOOL m_bEnabled;
 
 private:
+    // TRUE while the stream stands at the end of the file: after a line was written whole. The
+    // file is held deny-write, so nobody else moves its end; after an open or a failed write
+    // the position is not known and the next line seeks first.
+    BOOL m_bAtEnd = FALSE;
     // Held over a whole line and over Close: lines of two threads never interleave, and two
     // threads that both find the file closed never open it twice.
     CCriticalSection m_lock;
@@ -39,6 +46,11 @@ private:
 
 extern CLogFile g_logFile;
 
-// The 17-character "C" locale "%c" form of a time (for example "12/07/26 22:16:22"), or
-// the empty string when the time cannot be converted to local time.
-std::string FormatLogTimestamp(long long secondsSince1970);
+// Room for a timestamp and its NUL.
+constexpr size_t kLogTimestampSize = 18;
+
+// Writes the 17-character form that the C library's "%c" gives in the "C" locale
+// ("12/07/26 22:16:22": month/day/two-digit year, 24-hour time) of a local time, and
+// returns its length. Taken from the system's local time, not from a 32-bit time_t, it
+// stays right after 2038. A time with a field out of range gives the empty stamp (0).
+size_t FormatLogTimestamp(const SYSTEMTIME& local, char (&text)[kLogTimestampSize]);

@@ -22,7 +22,7 @@ public:
     ~CLogCapture() {
         g_logFile.Close();
         g_logFile.m_bEnabled = FALSE;
-        g_logFile.m_strPath.clear();
+        g_logFile.m_strPath[0] = '\0';
         ::DeleteFileA(m_path.c_str());
     }
     CLogCapture(const CLogCapture&) = delete;

@@ -50,6 +50,10 @@ protected:
                 ::testing::UnitTest::GetInstance()->current_test_info()->name();
         ::CreateDirectoryA(m_dir.c_str(), nullptr);
         m_path = m_dir + "\\LogFile.txt";
+        // Wine reuses process ids: a run ended before its TearDown (a time-out, a kill) can
+        // have left this very file with older lines in it.
+        ::DeleteFileA(m_path.c_str());
+        ASSERT_FALSE(Exists(m_path)) << "a leftover file that cannot be removed: " << m_path;
     }
     void TearDown() override {
         m_log.Close();
@@ -64,6 +68,25 @@ protected:
 
 const std::regex kTimestamp(R"(\d\d/\d\d/\d\d \d\d:\d\d:\d\d)");
 
+std::string LocalTimestampNow() {
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    char text[kLogTimestampSize];
+    FormatLogTimestamp(now, text);
+    return text;
+}
+
+SYSTEMTIME ToSystemTime(const struct tm& local) {
+    SYSTEMTIME st = {};
+    st.wYear = static_cast<WORD>(local.tm_year + 1900);
+    st.wMonth = static_cast<WORD>(local.tm_mon + 1);
+    st.wDay = static_cast<WORD>(local.tm_mday);
+    st.wHour = static_cast<WORD>(local.tm_hour);
+    st.wMinute = static_cast<WORD>(local.tm_min);
+    st.wSecond = static_cast<WORD>(local.tm_sec);
+    return st;
+}
+
 } // namespace
 
 TEST_F(LogFileTest, LinesCarryTimestampSpaceMessageAndCrlf) {
@@ -72,9 +95,9 @@ TEST_F(LogFileTest, LinesCarryTimestampSpaceMessageAndCrlf) {
     EXPECT_EQ("", ReadAll(m_path)) << "the test open creates the file empty";
     EXPECT_EQ(INVALID_HANDLE_VALUE, m_log.m_hFile) << "and closes it again";
 
-    std::string before = FormatLogTimestamp(static_cast<long long>(std::time(nullptr)));
+    std::string before = LocalTimestampNow();
     ASSERT_EQ(1, m_log.Write("first %d\n", 1));
-    std::string after = FormatLogTimestamp(static_cast<long long>(std::time(nullptr)));
+    std::string after = LocalTimestampNow();
     ASSERT_EQ(1, m_log.WriteResource(371, "AOL", "10.20.30.40"));
     ASSERT_EQ(1, m_log.WriteResource(370, "AOL"));
 
@@ -92,19 +115,50 @@ TEST_F(LogFileTest, LinesCarryTimestampSpaceMessageAndCrlf) {
     EXPECT_EQ("'AOL': disconnected from the Internet.", lines[2].substr(18));
 }
 
-TEST_F(LogFileTest, TimestampIsTheCLocaleFormOfLocalTime) {
-    // 2026-12-07 22:16:22 in local time.
-    struct tm when = {};
-    when.tm_year = 126;
-    when.tm_mon = 11;
-    when.tm_mday = 7;
-    when.tm_hour = 22;
-    when.tm_min = 16;
-    when.tm_sec = 22;
-    when.tm_isdst = -1;
-    EXPECT_EQ("12/07/26 22:16:22", FormatLogTimestamp(static_cast<long long>(std::mktime(&when))));
-    EXPECT_EQ("", FormatLogTimestamp(-1000000000000LL)) << "unconvertible time gives no stamp";
-    EXPECT_EQ("", FormatLogTimestamp(0x100000000LL + 1000)) << "never a wrapped-around date";
+TEST(LogTimestampTest, SameTextAsTheCLibraryWhereItCanConvert) {
+    // A spread over the whole range the C library converts, each second of a day included.
+    for (long long t = 0; t <= 0x7FFFFFFFLL; t += 86400LL * 37 + 3607) {
+        time_t when = static_cast<time_t>(t);
+        struct tm* local = std::localtime(&when);
+        ASSERT_NE(nullptr, local) << t;
+        char expected[128];
+        ASSERT_EQ(17u, std::strftime(expected, sizeof expected, "%c", local)) << t;
+        char text[kLogTimestampSize];
+        ASSERT_EQ(17u, FormatLogTimestamp(ToSystemTime(*local), text)) << t;
+        ASSERT_STREQ(expected, text) << t;
+    }
+}
+
+TEST(LogTimestampTest, TimesAfter2038KeepTheirStamp) {
+    struct Case {
+        WORD year, month, day, hour, minute, second;
+        const char* expected;
+    } cases[] = {
+        {2038, 1, 19, 3, 14, 8, "01/19/38 03:14:08"}, // one second past 32-bit time_t
+        {2040, 2, 29, 12, 0, 0, "02/29/40 12:00:00"},
+        {2099, 12, 31, 23, 59, 59, "12/31/99 23:59:59"},
+        {2100, 1, 1, 0, 0, 0, "01/01/00 00:00:00"},
+        {1999, 12, 31, 23, 59, 59, "12/31/99 23:59:59"},
+    };
+    for (const Case& c : cases) {
+        SYSTEMTIME local = {};
+        local.wYear = c.year;
+        local.wMonth = c.month;
+        local.wDay = c.day;
+        local.wHour = c.hour;
+        local.wMinute = c.minute;
+        local.wSecond = c.second;
+        char text[kLogTimestampSize];
+        EXPECT_EQ(17u, FormatLogTimestamp(local, text)) << c.expected;
+        EXPECT_STREQ(c.expected, text);
+    }
+    SYSTEMTIME broken = {};
+    broken.wYear = 2026;
+    broken.wMonth = 13;
+    broken.wDay = 1;
+    char text[kLogTimestampSize] = "x";
+    EXPECT_EQ(0u, FormatLogTimestamp(broken, text)) << "a field out of range gives no stamp";
+    EXPECT_STREQ("", text);
 }
 
 TEST_F(LogFileTest, ExistingContentIsKeptAndAppendedTo) {
@@ -131,7 +185,7 @@ TEST_F(LogFileTest, WriteBeforeAPathCreatesNothing) {
 TEST_F(LogFileTest, OpenFailureIsSilentAndRetriedOnEveryWrite) {
     std::string missingDir = m_dir + "\\missing\\LogFile.txt";
     EXPECT_EQ(0, m_log.SetPathAndOpen(missingDir.c_str()));
-    EXPECT_EQ(missingDir, m_log.m_strPath) << "the path stays stored";
+    EXPECT_EQ(missingDir, std::string(m_log.m_strPath)) << "the path stays stored";
     EXPECT_EQ(0, m_log.Write("lost\n"));
     std::string sub = m_dir + "\\missing";
     ASSERT_TRUE(::CreateDirectoryA(sub.c_str(), nullptr));
@@ -161,11 +215,13 @@ TEST_F(LogFileTest, HeldFileDeniesOtherWritersButNotReaders) {
                                   nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, reader);
     ASSERT_EQ(1, m_log.Write("seen at once\n"));
-    char buffer[256] = {};
+    // Everything the reader can see, however long the file is.
+    std::string text;
+    char buffer[4096];
     DWORD read = 0;
-    ASSERT_TRUE(::ReadFile(reader, buffer, sizeof buffer - 1, &read, nullptr));
+    while (::ReadFile(reader, buffer, sizeof buffer, &read, nullptr) && read > 0)
+        text.append(buffer, read);
     ::CloseHandle(reader);
-    std::string text(buffer, read);
     EXPECT_NE(std::string::npos, text.find(" held\r\n"));
     EXPECT_NE(std::string::npos, text.find(" seen at once\r\n")) << "each line is flushed";
     EXPECT_EQ(std::string::npos, text.find("second instance"));
@@ -192,7 +248,7 @@ TEST_F(LogFileTest, SetPathWhileOpenClosesWithoutOpeningTheNewPath) {
     EXPECT_EQ(1, m_log.SetPathAndOpen(other.c_str()));
     EXPECT_EQ(INVALID_HANDLE_VALUE, m_log.m_hFile);
     EXPECT_FALSE(Exists(other));
-    EXPECT_EQ(other, m_log.m_strPath);
+    EXPECT_EQ(other, std::string(m_log.m_strPath));
 }
 
 TEST_F(LogFileTest, MessagesAreFormattedAndMissingStringsGiveEmptyMessages) {
