@@ -87,8 +87,11 @@ void CMonitorDlg::ToggleMonitoring() {
     } else {
         m_bMonitoring = StartMonitoring();
     }
-    std::string caption = LoadResourceString(IDS_START_MONITORING + (m_bMonitoring ? 1 : 0));
-    m_btnStartStop.SetWindowText(caption.c_str());
+    // Into a buffer of its own: the caption must follow the state even when memory is short.
+    char caption[64] = {};
+    ::LoadStringA(::GetModuleHandleA(nullptr), IDS_START_MONITORING + (m_bMonitoring ? 1 : 0),
+                  caption, sizeof caption);
+    m_btnStartStop.SetWindowText(caption);
 }
 
 LRESULT CMonitorDlg::OnToggleMonitoring(WPARAM, LPARAM) {

@@ -3,6 +3,10 @@
 #include "framework/text.h"
 #include "framework/thread.h"
 
+#include <mbstring.h>
+
+#include <new>
+#include <utility>
 #include <vector>
 
 // Help topics of dialogs are numbered from this base plus the template id.
@@ -40,6 +44,37 @@ void CDialog::OnHelp() {
                       MB_OK | MB_ICONEXCLAMATION);
 }
 
+void ReportOutOfMemory(HWND hWnd) {
+    // The title as GetApplicationTitle gives it, built without the heap.
+    char path[MAX_PATH + 1] = {};
+    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    unsigned char* title = reinterpret_cast<unsigned char*>(path);
+    if (unsigned char* slash = _mbsrchr(title, '\\'))
+        title = slash + 1;
+    if (unsigned char* dot = _mbsrchr(title, '.'))
+        *dot = '\0';
+    ::MessageBoxA(hWnd, "Out of memory.", reinterpret_cast<char*>(title),
+                  MB_OK | MB_ICONEXCLAMATION);
+}
+
+namespace {
+
+// Runs one handler of a dialog. No exception may unwind into the system's window code (the
+// unwinder cannot cross it): a handler that runs out of memory ends there, the standard box
+// says so, and the program goes on. Returns what the handler returned, or fallback.
+template <typename Handler> INT_PTR Guarded(HWND hWnd, INT_PTR fallback, Handler handler) {
+    try {
+        return handler();
+    } catch (const std::bad_alloc&) {
+        ReportOutOfMemory(hWnd);
+    } catch (...) {
+        // Nothing else is thrown by design; never let it through either.
+    }
+    return fallback;
+}
+
+} // namespace
+
 INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     CDialog* self = nullptr;
     if (message == WM_INITDIALOG) {
@@ -48,7 +83,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPA
         self->m_hWnd = hWnd;
         if (self->m_bMainWindow)
             SetThreadMainWindow(hWnd);
-        return self->OnInitDialog();
+        return Guarded(hWnd, TRUE, [self] { return static_cast<INT_PTR>(self->OnInitDialog()); });
     }
     self = reinterpret_cast<CDialog*>(::GetWindowLongPtrA(hWnd, DWLP_USER));
     if (self == nullptr)
@@ -62,7 +97,10 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPA
         }
         break;
     case WM_HELP:
-        self->OnHelp();
+        Guarded(hWnd, TRUE, [self] {
+            self->OnHelp();
+            return INT_PTR{TRUE};
+        });
         return TRUE;
     case WM_NCDESTROY:
         if (self->m_bMainWindow && GetThreadMainWindow() == hWnd)
@@ -75,8 +113,14 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPA
     }
 
     LRESULT result = 0;
-    self->m_bDefault = false;
-    if (!self->OnWndMsg(message, wParam, lParam, result) || self->m_bDefault)
+    bool useDefault = false;
+    bool* outer = std::exchange(self->m_pbDefault, &useDefault);
+    // A handler that ran out of memory counts as handled: it ended, and nothing else runs.
+    BOOL handled = static_cast<BOOL>(Guarded(hWnd, TRUE, [&] {
+        return static_cast<INT_PTR>(self->OnWndMsg(message, wParam, lParam, result));
+    }));
+    self->m_pbDefault = outer;
+    if (!handled || useDefault)
         return FALSE;
     // Messages whose result is the return value itself; for the rest it goes to DWLP_MSGRESULT.
     if (message == WM_QUERYDRAGICON || message == WM_CTLCOLORDLG || message == WM_CTLCOLORBTN ||

@@ -63,8 +63,12 @@ protected:
     // F1: the help engine's topic of this dialog in the help file named after the executable.
     virtual void OnHelp();
 
-    // Called by a handler to let the platform's default handling run after it.
-    void Default() { m_bDefault = true; }
+    // Called by a handler to let the platform's default handling run after it. It applies to
+    // the message being handled, even when another message is dispatched meanwhile.
+    void Default() {
+        if (m_pbDefault != nullptr)
+            *m_pbDefault = true;
+    }
     void BindControl(int id, CControl& control) { control.m_hWnd = ::GetDlgItem(m_hWnd, id); }
 
     template <typename T, size_t N>
@@ -88,5 +92,11 @@ private:
     UINT m_nTemplateId;
     HWND m_hParent;
     bool m_bMainWindow = false;
-    bool m_bDefault = false;
+    // The "default handling" flag of the innermost message being handled, on DialogProc's stack.
+    bool* m_pbDefault = nullptr;
 };
+
+// The framework's standard report of a handler that ran out of memory: "Out of memory." in
+// an OK box with the exclamation icon, captioned with the application's title, owned by
+// hWnd. Allocates nothing, so it works when memory is short.
+void ReportOutOfMemory(HWND hWnd);

@@ -4,16 +4,18 @@
 #include <process.h>
 
 namespace {
-// Each thread's own main window; worker threads inherit their creator's.
-thread_local HWND t_hMainWnd = nullptr;
+// Each thread's own main window; worker threads inherit their creator's. A slot of the
+// system's thread-local storage rather than thread_local, whose storage the C++ runtime
+// allocates on a thread's first use and aborts the process when it cannot.
+const DWORD g_dwMainWndSlot = ::TlsAlloc();
 } // namespace
 
 HWND GetThreadMainWindow() {
-    return t_hMainWnd;
+    return static_cast<HWND>(::TlsGetValue(g_dwMainWndSlot));
 }
 
 void SetThreadMainWindow(HWND hWnd) {
-    t_hMainWnd = hWnd;
+    ::TlsSetValue(g_dwMainWndSlot, hWnd);
 }
 
 CWorkerThread::CWorkerThread(WorkerThreadProc proc, void* param, HWND hMainWnd)
@@ -46,8 +48,13 @@ CWorkerThread* CWorkerThread::Begin(WorkerThreadProc proc, void* param, int prio
 
 unsigned __stdcall CWorkerThread::Entry(void* self) {
     CWorkerThread* thread = static_cast<CWorkerThread*>(self);
-    t_hMainWnd = thread->m_hMainWnd;
-    UINT exitCode = thread->m_pfnProc(thread->m_pParam);
+    SetThreadMainWindow(thread->m_hMainWnd);
+    // Nothing may unwind out of a thread's entry: that would end the whole process.
+    UINT exitCode = static_cast<UINT>(-1);
+    try {
+        exitCode = thread->m_pfnProc(thread->m_pParam);
+    } catch (...) {
+    }
     if (thread->m_bAutoDelete)
         delete thread;
     return exitCode;
