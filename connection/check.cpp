@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <cstdlib>
+#include <new>
 
 namespace {
 
@@ -27,13 +28,24 @@ void PostToMainWindow(UINT message, CConnection* connection) {
 
 } // namespace
 
-void CheckConnections() {
+BOOL CheckConnections() {
     if (!LoadRasApi())
-        return;
+        return TRUE;
     RASCONN* buffer = nullptr;
-    DWORD count = EnumRasConnections(&buffer);
-    g_connection.UpdateState(count, buffer);
+    bool outOfMemory = false;
+    DWORD count = EnumRasConnections(&buffer, &outOfMemory);
+    // Without memory for the table this round knows nothing: an empty table would be taken
+    // for a disconnection. Nothing is posted; the caller checks again later.
+    if (outOfMemory)
+        return FALSE;
+    BOOL checked = TRUE;
+    try {
+        g_connection.UpdateState(count, buffer);
+    } catch (const std::bad_alloc&) {
+        checked = FALSE; // gave up before posting: the lines already written stay
+    }
     std::free(buffer);
+    return checked;
 }
 
 void CConnection::UpdateState(DWORD count, const RASCONN* entries) {

@@ -78,8 +78,9 @@ public:
 
 extern CAolConnection g_connection;
 
-// Runs one check of the RAS connection table against g_connection.
-void CheckConnections();
+// Runs one check of the RAS connection table against g_connection. FALSE when it gave up
+// for lack of memory before posting anything: the check should run again later.
+BOOL CheckConnections();
 
 // The monitor thread. StartMonitoring returns TRUE when it runs (or already ran).
 BOOL StartMonitoring();

@@ -68,10 +68,16 @@ UINT __cdecl MonitorThreadProc(void*) {
     HANDLE waitList[2] = {hNotify, g_hStopEvent};
     if (RasConnectionNotificationA(INVALID_HANDLE_VALUE, hNotify,
                                    RASCN_Connection | RASCN_Disconnection) == 0) {
-        while (::WaitForMultipleObjects(2, waitList, FALSE, INFINITE) == WAIT_OBJECT_0) {
-            if (IsWindows9x())
+        // A check that ran out of memory is tried again at the polling interval, so that a
+        // change RAS signalled meanwhile is not lost until the next signal.
+        DWORD timeout = INFINITE;
+        for (;;) {
+            DWORD woken = ::WaitForMultipleObjects(2, waitList, FALSE, timeout);
+            if (woken != WAIT_OBJECT_0 && woken != WAIT_TIMEOUT)
+                break;
+            if (woken == WAIT_OBJECT_0 && IsWindows9x())
                 ::Sleep(kSettleDelayMs);
-            CheckConnections();
+            timeout = CheckConnections() ? INFINITE : kPollIntervalMs;
         }
         RasConnectionNotificationA(INVALID_HANDLE_VALUE, hNotify, 0);
     }

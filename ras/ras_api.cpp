@@ -76,15 +76,20 @@ void UnloadRasApi() {
     RasGetEntryPropertiesA = nullptr;
 }
 
-DWORD EnumRasConnections(RASCONN** list) {
+DWORD EnumRasConnections(RASCONN** list, bool* outOfMemory) {
+    if (outOfMemory != nullptr)
+        *outOfMemory = false;
     if (RasEnumConnectionsA == nullptr)
         return 0;
 
     DWORD size = kInitialBufferSize;
     DWORD count = 0;
     RASCONN* buffer = AllocateRecords(size);
-    if (buffer == nullptr)
+    if (buffer == nullptr) {
+        if (outOfMemory != nullptr)
+            *outOfMemory = true;
         return 0;
+    }
 
     DWORD allocated = size;
     DWORD result = RasEnumConnectionsA(buffer, &size, &count);
@@ -96,8 +101,11 @@ DWORD EnumRasConnections(RASCONN** list) {
         if (size < sizeof(RASCONN) || size > kMaxBufferSize)
             return 0;
         buffer = AllocateRecords(size);
-        if (buffer == nullptr)
+        if (buffer == nullptr) {
+            if (outOfMemory != nullptr)
+                *outOfMemory = true;
             return 0;
+        }
         allocated = size;
         result = RasEnumConnectionsA(buffer, &size, &count);
     }

@@ -80,5 +80,6 @@ BOOL LoadRasApi();
 // Releases the library and forgets every entry point.
 void UnloadRasApi();
 // Enumerates the active connections into a new buffer (freed by the caller with free) and
-// returns how many records it holds. *list stays as it was when no buffer could be had.
-DWORD EnumRasConnections(RASCONN** list);
+// returns how many records it holds. *list stays as it was when no buffer could be had; then
+// *outOfMemory (when given) tells an allocation that failed from a reply not to be trusted.
+DWORD EnumRasConnections(RASCONN** list, bool* outOfMemory = nullptr);

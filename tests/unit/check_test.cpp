@@ -173,3 +173,32 @@ TEST_F(CheckTest, UnterminatedAddressIsCutAtItsField) {
     EXPECT_EQ(Posted{WM_CONNECTION_UP}, TakePosted());
     EXPECT_EQ("1234567890123456", g_connection.GetIPAddress());
 }
+
+TEST_F(CheckTest, NothingIsPostedBeforeTheAddressIsStored) {
+    g_projections[reinterpret_cast<HRASCONN>(7)] = "10.20.30.41";
+    struct Work {
+        std::vector<RASCONN> records;
+        HWND hWnd;
+    } work{{Record("AOL L2TP", 7)}, m_hWnd};
+    // The check runs on another thread while this one holds the address lock: it may find
+    // and read the connection, but must not post before it has stored the address.
+    g_connection.m_lock.Lock();
+    HANDLE thread = ::CreateThread(
+        nullptr, 0,
+        [](void* param) -> DWORD {
+            Work* w = static_cast<Work*>(param);
+            SetThreadMainWindow(w->hWnd);
+            g_connection.UpdateState(static_cast<DWORD>(w->records.size()), w->records.data());
+            return 0;
+        },
+        &work, 0, nullptr);
+    ASSERT_NE(nullptr, thread);
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), ::WaitForSingleObject(thread, 1000))
+        << "the check waits for the address lock";
+    EXPECT_EQ(Posted{}, TakePosted()) << "posted before the address was stored";
+    g_connection.m_lock.Unlock();
+    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(thread, 20000));
+    ::CloseHandle(thread);
+    EXPECT_EQ(Posted{WM_CONNECTION_UP}, TakePosted());
+    EXPECT_EQ("10.20.30.41", g_connection.GetIPAddress());
+}

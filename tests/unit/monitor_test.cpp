@@ -123,6 +123,24 @@ TEST_F(MonitorTest, PollingModeChecksWithoutNotificationsAndStopsWithTheThread) 
     EXPECT_EQ(afterStop, EnumCalls()) << "no check after Stop";
 }
 
+TEST_F(MonitorTest, PollingWaitsItsIntervalBetweenChecks) {
+    ASSERT_TRUE(m_standin.Install(RasLibrary::Poll));
+    LARGE_INTEGER frequency, start, end;
+    ::QueryPerformanceFrequency(&frequency);
+    ::QueryPerformanceCounter(&start);
+    ASSERT_TRUE(StartMonitoring());
+    ::Sleep(6500);
+    DWORD checks = EnumCalls();
+    ::QueryPerformanceCounter(&end);
+    StopMonitoring();
+    // A check every 2000 ms: however the threads were scheduled, a window of t ms holds at
+    // most t / 2000 checks. A shorter interval shows as more.
+    double elapsedMs = 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
+                       static_cast<double>(frequency.QuadPart);
+    EXPECT_LE(checks, static_cast<DWORD>(elapsedMs / 2000.0)) << elapsedMs << " ms";
+    EXPECT_GE(checks, 1u) << "polling checks at all";
+}
+
 TEST_F(MonitorTest, StopDuringThePollWaitEndsBeforeAnyCheck) {
     ASSERT_TRUE(m_standin.Install(RasLibrary::Poll));
     ASSERT_TRUE(StartMonitoring());
