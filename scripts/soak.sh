@@ -5,18 +5,22 @@
 # further arguments go to ctest. The "[ FIGURES  ]" lines are the suite's figures.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${BUILD_DIR:-$root/build}"
-"$root/scripts/build.sh"
+"$root/scripts/setup-deps.sh"
+. "$root/scripts/wine-env.sh"
+wine_arch_note
+build="${BUILD_DIR:-$root/build$([ "$LINKVIGIL_ARCH" = win64 ] && echo -win64)}"
+BUILD_DIR="$build" "$root/scripts/build.sh" -DLINKVIGIL_WINE_TESTS=ON
 export LINKVIGIL_SOAK_CHANGES="${LINKVIGIL_SOAK_CHANGES:-25000}"
 export LINKVIGIL_SOAK_SEED="${LINKVIGIL_SOAK_SEED:-$(date +%s)}"
 export LINKVIGIL_OVERLAP_TOGGLES="${LINKVIGIL_OVERLAP_TOGGLES:-400}"
 export LINKVIGIL_PRESSES="${LINKVIGIL_PRESSES:-10000}"
 export LINKVIGIL_KILLS="${LINKVIGIL_KILLS:-100}"
+export LINKVIGIL_ALLOC_FAULTS_ALL="${LINKVIGIL_ALLOC_FAULTS_ALL:-1}"
 echo "seed $LINKVIGIL_SOAK_SEED (LINKVIGIL_SOAK_SEED=$LINKVIGIL_SOAK_SEED repeats this run)"
 cd "$build"
 status=0
 xvfb-run -a -s "-screen 0 1024x768x24" \
-  ctest -R Reliability -V --no-tests=error --timeout 3600 "$@" > soak.log 2>&1 || status=1
+  ctest -R "Reliability|AllocFaults" -V --no-tests=error --timeout 3600 "$@" > soak.log 2>&1 || status=1
 grep -E 'FIGURES|Test +#|tests passed|tests failed' soak.log | sed 's/^[0-9]*: //'
 echo "full output: $build/soak.log"
 exit $status

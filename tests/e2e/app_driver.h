@@ -33,8 +33,9 @@ public:
     CAppUnderTest& operator=(const CAppUnderTest&) = delete;
 
     // Copies the program into dir as exeName and starts it from workingDir (dir when empty).
+    // program names another build to copy (the allocation-fault one) instead of the real one.
     bool Start(const std::string& dir, const std::string& exeName = "Linkvigil.exe",
-               const std::string& workingDir = "");
+               const std::string& workingDir = "", const std::string& program = "");
     // The main dialog once it exists (it has the event list), or null after the time-out.
     HWND WaitForWindow(DWORD timeoutMs = 20000);
 

@@ -1,0 +1,311 @@
+// Out of memory at every allocation of the program's paths: start-up, a connection coming up,
+// going down, Stop, Start and close. The program is the build of tests/faults, in which the
+// allocation whose number this test sets fails. For each allocation of a path: no crash, no
+// hang, at most one message box (the standard "Out of memory." box, or the thread message
+// when the failed allocation was the thread's), every log line whole and true, and the
+// program fully working again afterwards.
+#include "alloc_faults.h"
+#include "app_driver.h"
+#include "program_texts.h"
+#include "ras_standin.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const char kOutOfMemory[] = "Out of memory.";
+const char kThreadFailed[] =
+    "Could not create a thread for the detection of connections and disconnections. You will "
+    "have to use the Connect and Disconnect options from the Vantoria menu.";
+const char kFirstIp[] = "10.0.0.7";
+const char kRecoveryIp[] = "10.9.9.9";
+
+// The paths, in the order one run takes them.
+enum class Path { Startup, Up, Stop, Start, Down, Close };
+const Path kPaths[] = {Path::Startup, Path::Up, Path::Stop, Path::Start, Path::Down, Path::Close};
+const char* PathName(Path path) {
+    switch (path) {
+    case Path::Startup:
+        return "start-up";
+    case Path::Up:
+        return "connection up";
+    case Path::Stop:
+        return "Stop";
+    case Path::Start:
+        return "Start";
+    case Path::Down:
+        return "connection down";
+    case Path::Close:
+        return "close";
+    }
+    return "?";
+}
+
+// The shared control block, named for this process and run.
+class CFaultControl {
+public:
+    CFaultControl() {
+        static int serial = 0;
+        m_name = "LinkvigilAllocFaults." + std::to_string(::GetCurrentProcessId()) + "." +
+                 std::to_string(++serial);
+        m_hMapping = ::CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                          sizeof(AllocFaultControl), m_name.c_str());
+        if (m_hMapping != nullptr)
+            m_pControl = static_cast<AllocFaultControl*>(
+                ::MapViewOfFile(m_hMapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(AllocFaultControl)));
+        ::SetEnvironmentVariableA(kAllocFaultsVariable, m_name.c_str());
+    }
+    ~CFaultControl() {
+        ::SetEnvironmentVariableA(kAllocFaultsVariable, nullptr);
+        if (m_pControl != nullptr)
+            ::UnmapViewOfFile(m_pControl);
+        if (m_hMapping != nullptr)
+            ::CloseHandle(m_hMapping);
+    }
+    CFaultControl(const CFaultControl&) = delete;
+    CFaultControl& operator=(const CFaultControl&) = delete;
+
+    bool IsOpen() const { return m_pControl != nullptr; }
+    LONG Allocations() const { return m_pControl->allocations; }
+    LONG Failures() const { return m_pControl->failures; }
+    // The allocation that many after the ones made so far fails; 0: none.
+    void FailAfter(LONG count) {
+        ::InterlockedExchange(&m_pControl->failAt, count == 0 ? 0 : Allocations() + count);
+    }
+
+private:
+    std::string m_name;
+    HANDLE m_hMapping = nullptr;
+    AllocFaultControl* m_pControl = nullptr;
+};
+
+struct RunResult {
+    std::vector<LONG> allocationsPerPath; // counted when no allocation failed
+    Lines boxes;                          // texts of the message boxes shown
+    Lines log;                            // the log's messages
+    Lines list;                           // the list box at the end
+    DWORD exitCode = 0;
+    bool failed = false; // the armed allocation was reached
+};
+
+class AllocFaults : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(CRasStandin::OverrideActive()) << "run under wine-run";
+        ASSERT_TRUE(m_standin.Install(RasLibrary::Full));
+    }
+
+    // The program as built for allocation faults.
+    static std::string FaultProgram() { return WindowsPath(LINKVIGIL_ALLOC_FAULTS_EXE); }
+
+    // Runs every path; the allocation `nth` of path `faulty` fails (none when nth is 0). The
+    // paths after the fault bring the program back to a known state: a connection that comes
+    // up with a new address must be reported and logged as usual.
+    void Run(const std::string& dirName, Path faulty, LONG nth, RunResult& result) {
+        m_standin.table.Reset();
+        CFaultControl control;
+        ASSERT_TRUE(control.IsOpen());
+        CAppUnderTest app;
+        std::string dir = MakeScratchDir(dirName);
+        LONG mark = 0;
+        auto arm = [&](Path path) {
+            mark = control.Allocations();
+            if (path == faulty && nth > 0)
+                control.FailAfter(nth);
+        };
+        auto done = [&] {
+            result.allocationsPerPath.push_back(control.Allocations() - mark);
+            control.FailAfter(0);
+        };
+
+        // Start-up: counted from the first allocation, so the fault is armed before the start.
+        if (faulty == Path::Startup && nth > 0)
+            control.FailAfter(nth);
+        ASSERT_TRUE(app.Start(dir, "Linkvigil.exe", "", FaultProgram()));
+        // A box during start-up shows before the window does.
+        Settle(
+            app,
+            [&] {
+                return app.WaitForWindow(1) != nullptr && app.ButtonCaption() == kStop &&
+                       !m_standin.table.GetRegistrations().empty();
+            },
+            result);
+        ASSERT_NE(nullptr, app.WaitForWindow()) << "no window";
+        done();
+
+        arm(Path::Up);
+        m_standin.table.Up(kAol, kFirstIp);
+        Settle(
+            app, [&] { return Contains(app.ListLines(), ListUp(kFirstIp)); }, result);
+        done();
+
+        arm(Path::Stop);
+        PostPress(app);
+        Settle(
+            app, [&] { return app.ButtonCaption() == kStart; }, result);
+        done();
+
+        arm(Path::Start);
+        PostPress(app);
+        Settle(
+            app,
+            [&] {
+                return app.ButtonCaption() == kStop && !m_standin.table.GetRegistrations().empty();
+            },
+            result);
+        done();
+
+        arm(Path::Down);
+        m_standin.table.Down(kAol);
+        Settle(
+            app, [&] { return Contains(app.ListLines(), kListDown); }, result);
+        done();
+
+        // Back to a known state: monitoring on (a failed Start left it off), the connection
+        // down as a check has seen it, then up with a new address.
+        if (app.ButtonCaption() == kStart) {
+            PostPress(app);
+            Settle(
+                app, [&] { return app.ButtonCaption() == kStop; }, result);
+        }
+        ASSERT_TRUE(WaitFor([&] { return !m_standin.table.GetRegistrations().empty(); }));
+        m_standin.table.Up("Nudge", "10.1.1.1"); // a change, so that a check reads the table
+        DWORD nudged = m_standin.table.GetCounters().dwChanges;
+        ASSERT_TRUE(WaitFor([&] { return m_standin.table.GetCounters().dwEnumSeen >= nudged; }));
+        m_standin.table.Up(kAol, kRecoveryIp);
+        EXPECT_TRUE(WaitFor([&] { return Contains(app.ListLines(), ListUp(kRecoveryIp)); }))
+            << "the program works again once allocations succeed; caption " << app.ButtonCaption()
+            << ", list: " << ::testing::PrintToString(app.ListLines());
+        EXPECT_TRUE(WaitFor([&] {
+            Lines log = LogMessages(app.LogPath());
+            return !log.empty() && log.back() == LogUp(kRecoveryIp);
+        }));
+
+        arm(Path::Close);
+        result.list = app.ListLines();
+        app.Close();
+        ASSERT_TRUE(app.WaitForExit(20000, &result.exitCode)) << "the program did not end";
+        done();
+
+        result.failed = control.Failures() > 0;
+        EXPECT_TRUE(AllLinesTimestamped(app.LogPath()));
+        std::string text = ReadWholeFile(app.LogPath());
+        EXPECT_TRUE(text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0)
+            << "the last line is whole";
+        result.log = LogMessages(app.LogPath());
+    }
+
+    // Waits until the path is done or a message box shows; a box is read and closed, and
+    // then the path gets one more chance to finish (it may not, when its handler ended).
+    template <typename Condition>
+    void Settle(CAppUnderTest& app, Condition condition, RunResult& result) {
+        // A path that a fault ended never finishes: the bound only limits the time lost then.
+        HWND box = nullptr;
+        WaitFor([&] { return condition() || (box = app.FindMessageBox()) != nullptr; }, 10000);
+        while ((box = app.FindMessageBox()) != nullptr) {
+            result.boxes.push_back(CAppUnderTest::MessageBoxText(box));
+            EXPECT_EQ("Linkvigil", CAppUnderTest::WindowText(box)) << "the box's caption";
+            ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+            WaitFor([&] { return !::IsWindow(box); });
+            if (result.boxes.size() > 3)
+                break;
+            WaitFor(condition, 3000);
+        }
+    }
+
+    static void PostPress(CAppUnderTest& app) {
+        // Posted, not sent: a box shown by the press must not block this test.
+        HWND button = ::GetDlgItem(app.Window(), 1000);
+        ::PostMessageA(app.Window(), WM_COMMAND, MAKEWPARAM(1000, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(button));
+    }
+
+    static bool Contains(const Lines& lines, const std::string& line) {
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    }
+
+    CRasStandin m_standin;
+};
+
+// TRUE when every line of part appears in whole, in the same order.
+bool IsSubsequence(const Lines& part, const Lines& whole) {
+    size_t at = 0;
+    for (const std::string& line : part) {
+        while (at < whole.size() && whole[at] != line)
+            ++at;
+        if (at == whole.size())
+            return false;
+        ++at;
+    }
+    return true;
+}
+
+// Lines that report a state change: the ones a false result would show in.
+Lines StateLines(const Lines& log) {
+    Lines states;
+    for (const std::string& line : log)
+        if (line.rfind(kLogUpPrefix, 0) == 0 || line == kLogDown)
+            states.push_back(line);
+    return states;
+}
+
+} // namespace
+
+TEST_F(AllocFaults, EveryAllocationOfEveryPathMayFail) {
+    RunResult clean;
+    Run("alloc_clean", Path::Startup, 0, clean);
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_EQ(std::size(kPaths), clean.allocationsPerPath.size());
+    EXPECT_TRUE(clean.boxes.empty());
+    EXPECT_EQ(0u, clean.exitCode);
+    const Lines cleanStates = StateLines(clean.log);
+    ASSERT_EQ((Lines{LogUp(kFirstIp), kLogDown, LogUp(kRecoveryIp)}), cleanStates);
+    Lines allowed = clean.log;
+    allowed.push_back(kNotInstalled);
+
+    // CI tries a spread of each path's allocations; LINKVIGIL_ALLOC_FAULTS_ALL=1 tries them all.
+    const char* all = std::getenv("LINKVIGIL_ALLOC_FAULTS_ALL");
+    const LONG stride = all != nullptr && *all == '1' ? 1 : 3;
+    std::map<std::string, int> outcomes;
+    for (size_t p = 0; p < std::size(kPaths); ++p) {
+        const Path path = kPaths[p];
+        const LONG count = clean.allocationsPerPath[p];
+        std::printf("[ FIGURES  ] %s: %ld allocations\n", PathName(path), static_cast<long>(count));
+        for (LONG nth = 1; nth <= count;
+             nth += (nth == count ? 1 : std::min(stride, count - nth))) {
+            if (const char* only = std::getenv("LINKVIGIL_ALLOC_FAULTS_ONLY"))
+                if (std::string(only) != std::to_string(p) + ":" + std::to_string(nth))
+                    continue;
+            SCOPED_TRACE(std::string(PathName(path)) + ", allocation " + std::to_string(nth));
+            RunResult run;
+            Run("alloc_fault", path, nth, run);
+            if (HasFatalFailure())
+                return;
+            EXPECT_TRUE(run.failed) << "the armed allocation was made";
+            EXPECT_EQ(0u, run.exitCode) << "ended normally";
+            EXPECT_LE(run.boxes.size(), 1u) << "at most one box";
+            for (const std::string& box : run.boxes)
+                EXPECT_TRUE(box == kOutOfMemory || box == kThreadFailed) << box;
+            // True: each line is one the clean run wrote, and the state lines are the clean
+            // run's with some missing, never one that did not happen.
+            for (const std::string& line : run.log)
+                EXPECT_NE(allowed.end(), std::find(allowed.begin(), allowed.end(), line)) << line;
+            EXPECT_TRUE(IsSubsequence(StateLines(run.log), cleanStates));
+            ++outcomes[run.boxes.empty() ? "no box" : run.boxes[0]];
+        }
+    }
+    for (const auto& outcome : outcomes)
+        std::printf("[ FIGURES  ] outcome \"%s\": %d runs\n", outcome.first.c_str(),
+                    outcome.second);
+}
