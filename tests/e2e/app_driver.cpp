@@ -4,6 +4,7 @@
 
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -171,10 +172,11 @@ CAppUnderTest::~CAppUnderTest() {
 }
 
 bool CAppUnderTest::Start(const std::string& dir, const std::string& exeName,
-                          const std::string& workingDir) {
+                          const std::string& workingDir, const std::string& program) {
     m_dir = dir;
     std::string exe = dir + "\\" + exeName;
-    if (!::CopyFileA(ProgramPath().c_str(), exe.c_str(), FALSE))
+    const std::string source = program.empty() ? ProgramPath() : program;
+    if (!::CopyFileA(source.c_str(), exe.c_str(), FALSE))
         return false;
     std::string commandLine = "\"" + exe + "\"";
     STARTUPINFOA startup = {};
@@ -198,23 +200,35 @@ HWND CAppUnderTest::WaitForWindow(DWORD timeoutMs) {
 }
 
 std::vector<std::string> CAppUnderTest::ListLines() const {
-    std::vector<std::string> lines;
     HWND list = ::GetDlgItem(m_hWnd, kEventListId);
     if (list == nullptr)
-        return lines;
-    LRESULT count = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        LRESULT length = ::SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
-        if (length < 0)
-            break;
-        // Across processes only the wide form brings the whole line under Wine.
-        std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-        ::SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i),
-                       reinterpret_cast<LPARAM>(&text[0]));
-        text.resize(static_cast<size_t>(length));
-        lines.push_back(Narrow(text));
+        return {};
+    // The program adds lines while they are read, and a sorted list puts a new line anywhere:
+    // the line at an index can change between asking its length and its text. LB_GETTEXT
+    // takes no buffer size, so the buffer holds far more than any line of the program, and
+    // the whole read is repeated until the count held still around it.
+    constexpr size_t kRoom = 4096;
+    std::vector<wchar_t> text(kRoom + 1);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::vector<std::string> lines;
+        LRESULT count = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
+        bool whole = true;
+        for (LRESULT i = 0; i < count && whole; ++i) {
+            LRESULT length = ::SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
+            if (length < 0 || static_cast<size_t>(length) > kRoom) {
+                whole = false;
+                break;
+            }
+            std::fill(text.begin(), text.end(), L'\0');
+            // Across processes only the wide form brings the whole line under Wine.
+            ::SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i),
+                           reinterpret_cast<LPARAM>(text.data()));
+            lines.push_back(Narrow(std::wstring(text.data(), wcsnlen(text.data(), kRoom))));
+        }
+        if (whole && ::SendMessageW(list, LB_GETCOUNT, 0, 0) == count)
+            return lines;
     }
-    return lines;
+    return {};
 }
 
 size_t CAppUnderTest::ListCount() const {
@@ -243,8 +257,11 @@ bool CAppUnderTest::WaitForCaption(const std::string& caption, DWORD timeoutMs) 
 }
 
 void CAppUnderTest::PressButton() {
-    // Sent, so the press has been handled (and a stop has joined the thread) on return.
-    ::SendMessageA(::GetDlgItem(m_hWnd, kStartStopId), BM_CLICK, 0, 0);
+    // Sent, so the press has been handled (and a stop has joined the thread) on return; a
+    // program that hangs fails the test instead of holding it forever.
+    DWORD_PTR ignored = 0;
+    ::SendMessageTimeoutA(::GetDlgItem(m_hWnd, kStartStopId), BM_CLICK, 0, 0, SMTO_NORMAL, 60000,
+                          &ignored);
 }
 
 void CAppUnderTest::PressKey(UINT virtualKey) {

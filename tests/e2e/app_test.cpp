@@ -108,6 +108,38 @@ TEST_F(AppTest, ListIsSortedAndLogFollowsEachChange) {
               LogMessages(m_app.LogPath()));
 }
 
+TEST_F(AppTest, RepeatedConnectionMessagesAddListLinesButLogOnlyChanges) {
+    Launch();
+    WaitForRegistration();
+    m_standin.table.Up("AOL L2TP", "10.0.0.7");
+    ASSERT_TRUE(m_app.WaitForList({kNotInstalled, ListUp("10.0.0.7")}));
+    // A second UP, as two checks before the first was handled post it: a second list line,
+    // no second log line.
+    ::PostMessageA(m_app.Window(), WM_APP + 1, 0, 0);
+    ASSERT_TRUE(m_app.WaitForList({kNotInstalled, ListUp("10.0.0.7"), ListUp("10.0.0.7")}));
+    m_standin.table.Down("AOL L2TP");
+    ASSERT_TRUE(
+        m_app.WaitForList({kNotInstalled, ListUp("10.0.0.7"), ListUp("10.0.0.7"), kListDown}));
+    // DOWN while down: the list line again, nothing logged.
+    ::PostMessageA(m_app.Window(), WM_APP + 2, 0, 0);
+    ASSERT_TRUE(m_app.WaitForList(
+        {kNotInstalled, ListUp("10.0.0.7"), ListUp("10.0.0.7"), kListDown, kListDown}));
+    CloseAndWait();
+    EXPECT_EQ((Lines{kNotInstalled, "Connectoid list:", "AOL L2TP", LogUp("10.0.0.7"), kLogDown}),
+              LogMessages(m_app.LogPath()));
+}
+
+TEST_F(AppTest, FocusIsOnTheListAfterStartup) {
+    Launch();
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    DWORD thread = ::GetWindowThreadProcessId(m_app.Window(), nullptr);
+    ASSERT_TRUE(
+        WaitFor([&] { return ::GetGUIThreadInfo(thread, &info) && info.hwndFocus != nullptr; }));
+    EXPECT_EQ(::GetDlgItem(m_app.Window(), 1001), info.hwndFocus) << "the first tab stop";
+    CloseAndWait();
+}
+
 TEST_F(AppTest, LogLiesBesideTheExecutableWhateverTheWorkingDirectory) {
     std::string elsewhere = MakeScratchDir("elsewhere");
     Launch("Linkvigil.exe", elsewhere);

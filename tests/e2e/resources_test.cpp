@@ -164,3 +164,64 @@ TEST_F(ResourcesTest, StringTable) {
     char none[8] = "x";
     EXPECT_EQ(0, ::LoadStringA(m_module, 57344, none, sizeof none)) << "no title entry";
 }
+
+TEST_F(ResourcesTest, VersionBlockAsWindowsShowsIt) {
+    std::string path = ExePath();
+    DWORD ignored = 0;
+    DWORD size = ::GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    ASSERT_GT(size, 0u);
+    std::vector<BYTE> block(size);
+    ASSERT_TRUE(::GetFileVersionInfoA(path.c_str(), 0, size, block.data()));
+
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(::VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(0xFEEF04BDu, fixed->dwSignature);
+    EXPECT_EQ(MAKELONG(0, 1), fixed->dwFileVersionMS) << "1.0";
+    EXPECT_EQ(MAKELONG(3, 3), fixed->dwFileVersionLS) << ".3.3";
+    EXPECT_EQ(fixed->dwFileVersionMS, fixed->dwProductVersionMS);
+    EXPECT_EQ(fixed->dwFileVersionLS, fixed->dwProductVersionLS);
+    EXPECT_EQ(static_cast<DWORD>(VFT_APP), fixed->dwFileType);
+    EXPECT_EQ(static_cast<DWORD>(VOS__WINDOWS32), fixed->dwFileOS);
+
+    struct {
+        const char* key;
+        const char* value;
+    } fields[] = {
+        {"FileDescription", "Linkvigil"},      {"FileVersion", "1.0.3.3"},
+        {"ProductVersion", "1.0.3.3"},         {"InternalName", "Linkvigil.exe"},
+        {"OriginalFilename", "Linkvigil.exe"}, {"ProductName", "Vantoria for Windows"},
+    };
+    for (const auto& field : fields) {
+        char* value = nullptr;
+        std::string key = std::string("\\StringFileInfo\\040904e4\\") + field.key;
+        ASSERT_TRUE(
+            ::VerQueryValueA(block.data(), key.c_str(), reinterpret_cast<void**>(&value), &length))
+            << field.key;
+        EXPECT_STREQ(field.value, value) << field.key;
+    }
+    WORD* translation = nullptr;
+    ASSERT_TRUE(::VerQueryValueA(block.data(), "\\VarFileInfo\\Translation",
+                                 reinterpret_cast<void**>(&translation), &length));
+    ASSERT_EQ(4u, length);
+    EXPECT_EQ(0x0409, translation[0]);
+    EXPECT_EQ(0x04E4, translation[1]);
+}
+
+TEST_F(ResourcesTest, ManifestAsksForVersion6OfTheCommonControls) {
+    DWORD size = 0;
+    const BYTE* data = Resource(MAKEINTRESOURCEA(24), MAKEINTRESOURCEA(1), &size);
+    ASSERT_NE(nullptr, data) << "manifest 1";
+    std::string manifest(reinterpret_cast<const char*>(data), size);
+    // The dependency as the system's loader reads it, attribute by attribute.
+    size_t dependency = manifest.find("<dependentAssembly>");
+    ASSERT_NE(std::string::npos, dependency);
+    std::string identity =
+        manifest.substr(dependency, manifest.find("/>", dependency) - dependency);
+    for (const char* attribute :
+         {"type=\"win32\"", "name=\"Microsoft.Windows.Common-Controls\"", "version=\"6.0.0.0\"",
+          "processorArchitecture=\"X86\"", "publicKeyToken=\"6595b64144ccf1df\"", "language=\"*\""})
+        EXPECT_NE(std::string::npos, identity.find(attribute)) << attribute;
+    EXPECT_NE(std::string::npos, manifest.find("name=\"Microsoft.Windows.Linkvigil\""));
+    EXPECT_EQ(0u, manifest.find("<?xml")) << "an XML document from its first byte";
+}

@@ -10,6 +10,7 @@
 
 #include <windows.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,11 @@ const char kAppPathsAol[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App P
 // a quarter of a second early, and a thread waiting on an event is not kept from running for
 // that long.
 constexpr double kSettleBoundSeconds = 2.75;
+
+// Named by its version in test names and messages (not by its bytes, which hold a pointer).
+void PrintTo(const WindowsVersion& version, std::ostream* os) {
+    *os << version.name;
+}
 
 class VersionMatrix : public ::testing::TestWithParam<WindowsVersion> {
 protected:

@@ -2,4 +2,6 @@
    import check has to object and say how to add it. */
 #include <windows.h>
 
-int main(void) { return Beep(0, 0) ? 0 : 1; }
+int main(void) {
+    return Beep(0, 0) ? 0 : 1;
+}
