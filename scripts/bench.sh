@@ -5,11 +5,15 @@
 # --only startup,log. The build lands in build/ (or $BUILD_DIR).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${BUILD_DIR:-$root/build}"
 "$root/scripts/setup-deps.sh"
+. "$root/scripts/wine-env.sh"
+wine_arch_note
+build="${BUILD_DIR:-$root/build$([ "$LINKVIGIL_ARCH" = win64 ] && echo -win64)}"
+toolchain="$root/cmake/i686-w64-mingw32.cmake"
+[ "$LINKVIGIL_ARCH" = win64 ] && toolchain="$root/cmake/x86_64-w64-mingw32.cmake"
 # Figures are of the program as it ships: the release configuration.
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/i686-w64-mingw32.cmake" \
-  -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=MinSizeRel \
+  -DLINKVIGIL_WINE_TESTS=ON >/dev/null
 cmake --build "$build" --target bench -j "$(nproc)"
 
 # Where the executable's bytes come from, by library and object (from the linker map).
@@ -20,7 +24,7 @@ results="$build/bench/results.md"
   echo "Linkvigil benchmarks, $(date -u '+%Y-%m-%d %H:%M UTC')"
   echo
   echo "- Machine: $(lscpu | sed -n 's/^Model name: *//p' | head -1), $(nproc) cores," \
-       "$(free -m | awk '/^Mem:/ {print $2}') MB, Linux $(uname -r), $(wine --version)"
+       "$(free -m | awk '/^Mem:/ {print $2}') MB, Linux $(uname -r), $("$WINE_LOADER" --version), $LINKVIGIL_ARCH build"
   echo "- Load average before the run: $(cut -d' ' -f1-3 /proc/loadavg)"
   echo
 } | tee "$results"

@@ -2,7 +2,8 @@
 # Drives the RAS stand-in of the program that scripts/run.sh started (same build, same prefix).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${BUILD_DIR:-$root/build}"
-export WINEPREFIX="$build/wineprefix-run" WINEARCH=win32 WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;rasapi32=n,b"
-exec wine "$build/rasstub/rasctl.exe" "$@"
+. "$root/scripts/wine-env.sh"
+build="${BUILD_DIR:-$root/build$([ "$LINKVIGIL_ARCH" = win64 ] && echo -win64)}"
+export WINEPREFIX="$build/wineprefix-run" WINEARCH="$LINKVIGIL_ARCH" WINELOADER="$WINE_LOADER"
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;rasapi32=n,b"
+exec "$WINE_LOADER" "$build/rasstub/rasctl.exe" "$@"

@@ -4,22 +4,26 @@
 # a short scenario on a virtual one and leaves a screenshot and the log in build/run/.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-build="${BUILD_DIR:-$root/build}"
+"$root/scripts/setup-deps.sh"
+. "$root/scripts/wine-env.sh"
+wine_arch_note
+build="${BUILD_DIR:-$root/build$([ "$LINKVIGIL_ARCH" = win64 ] && echo -win64)}"
 # Only what runs: the program, the stand-in and its control program (no tests, no benchmarks).
-"$root/scripts/build.sh" --target Linkvigil --target rasstub_full --target rasctl
+BUILD_DIR="$build" "$root/scripts/build.sh" --target Linkvigil --target rasstub_full \
+  --target rasctl
 
 run="$build/run"
 prefix="$build/wineprefix-run"
 mkdir -p "$run"
 [ -f "$prefix/.ready" ] || echo "Preparing Wine: a prefix for the program in $prefix"
-"$root/scripts/make-wineprefix.sh" "$prefix"
-export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all
+"$root/scripts/make-wineprefix.sh" "$prefix" "$LINKVIGIL_ARCH"
+export WINEPREFIX="$prefix" WINEARCH="$LINKVIGIL_ARCH" WINELOADER="$WINE_LOADER" WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;rasapi32=n,b"
 # The stand-in goes where the program loads RASAPI32.DLL from: never beside the executable.
 cp "$build/rasstub/full/rasapi32.dll" "$prefix/drive_c/windows/system32/rasapi32.dll"
 cp "$build/bin/Linkvigil.exe" "$run/Linkvigil.exe"
 wineserver -p </dev/null >/dev/null 2>&1
-wine "$build/rasstub/rasctl.exe" reset >/dev/null
+"$WINE_LOADER" "$build/rasstub/rasctl.exe" reset >/dev/null
 
 rasctl="$root/scripts/rasctl.sh"
 log="$run/LogFile.txt"
@@ -40,7 +44,7 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   echo "  $rasctl up \"AOL L2TP\" 10.0.0.7"
   echo "  $rasctl down \"AOL L2TP\""
   echo "  $rasctl list        ($rasctl help lists every command)"
-  cd "$run" && exec wine Linkvigil.exe
+  cd "$run" && exec "$WINE_LOADER" Linkvigil.exe
 fi
 
 # No display: a virtual one, a scripted scenario, a screenshot. Xvfb takes a free display
@@ -57,7 +61,7 @@ done
 export DISPLAY=":$(head -n 1 "$run/display")"
 echo "Running: Linkvigil on a virtual display ($DISPLAY); its log is $log"
 rm -f "$log"
-(cd "$run" && wine explorer /desktop=Linkvigil,480x200 Linkvigil.exe >/dev/null 2>&1 &)
+(cd "$run" && "$WINE_LOADER" explorer /desktop=Linkvigil,480x200 Linkvigil.exe >/dev/null 2>&1 &)
 wait_for_log "installed on this system"
 sleep 1
 echo "Scenario: connect with 10.0.0.7, disconnect, connect with 10.0.0.5"
