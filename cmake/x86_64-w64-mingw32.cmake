@@ -1,16 +1,5 @@
-# Cross-compiles for 64-bit Windows with MinGW-w64's win32 thread model, which keeps
-# winpthreads (and its Vista/NT-only imports) out of the executable.
-set(CMAKE_SYSTEM_NAME Windows)
+# 64-bit Windows: the same sources, for running the tests under 64-bit Wine on machines that
+# run no 32-bit program (scripts/wine-env.sh). Never shipped.
+set(MINGW_TRIPLE x86_64-w64-mingw32)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-win32)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-win32)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-
-# Lets ctest run the test executables; the environment (prefix, overrides) comes from CTest.
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)
