@@ -174,24 +174,32 @@ TEST_F(CheckTest, UnterminatedAddressIsCutAtItsField) {
     EXPECT_EQ("1234567890123456", g_connection.GetIPAddress());
 }
 
+namespace {
+
+// A check on a thread of its own, posting to the test's window.
+struct CheckWork {
+    std::vector<RASCONN> records;
+    HWND hWnd;
+};
+
+DWORD WINAPI RunCheck(void* param) {
+    CheckWork* work = static_cast<CheckWork*>(param);
+    SetThreadMainWindow(work->hWnd);
+    g_connection.UpdateState(static_cast<DWORD>(work->records.size()), work->records.data());
+    return 0;
+}
+
+} // namespace
+
 TEST_F(CheckTest, NothingIsPostedBeforeTheAddressIsStored) {
     g_projections[reinterpret_cast<HRASCONN>(7)] = "10.20.30.41";
-    struct Work {
-        std::vector<RASCONN> records;
-        HWND hWnd;
-    } work{{Record("AOL L2TP", 7)}, m_hWnd};
+    CheckWork work{{Record("AOL L2TP", 7)}, m_hWnd};
     // The check runs on another thread while this one holds the address lock: it may find
     // and read the connection, but must not post before it has stored the address.
     g_connection.m_lock.Lock();
-    HANDLE thread = ::CreateThread(
-        nullptr, 0,
-        [](void* param) -> DWORD {
-            Work* w = static_cast<Work*>(param);
-            SetThreadMainWindow(w->hWnd);
-            g_connection.UpdateState(static_cast<DWORD>(w->records.size()), w->records.data());
-            return 0;
-        },
-        &work, 0, nullptr);
+    HANDLE thread = ::CreateThread(nullptr, 0, RunCheck, &work, 0, nullptr);
+    if (thread == nullptr)
+        g_connection.m_lock.Unlock();
     ASSERT_NE(nullptr, thread);
     EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), ::WaitForSingleObject(thread, 1000))
         << "the check waits for the address lock";
