@@ -3,8 +3,6 @@
 #include "framework/text.h"
 #include "framework/thread.h"
 
-#include <mbstring.h>
-
 #include <new>
 #include <utility>
 #include <vector>
@@ -45,16 +43,9 @@ void CDialog::OnHelp() {
 }
 
 void ReportOutOfMemory(HWND hWnd) {
-    // The title as GetApplicationTitle gives it, built without the heap.
-    char path[MAX_PATH + 1] = {};
-    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    unsigned char* title = reinterpret_cast<unsigned char*>(path);
-    if (unsigned char* slash = _mbsrchr(title, '\\'))
-        title = slash + 1;
-    if (unsigned char* dot = _mbsrchr(title, '.'))
-        *dot = '\0';
-    ::MessageBoxA(hWnd, "Out of memory.", reinterpret_cast<char*>(title),
-                  MB_OK | MB_ICONEXCLAMATION);
+    char title[MAX_PATH + 1];
+    GetApplicationTitle(title);
+    ::MessageBoxA(hWnd, "Out of memory.", title, MB_OK | MB_ICONEXCLAMATION);
 }
 
 namespace {

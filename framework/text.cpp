@@ -1,6 +1,7 @@
 #include "text.h"
 
 #include <cstdio>
+#include <cstring>
 #include <mbstring.h>
 #include <vector>
 
@@ -44,33 +45,38 @@ std::string LoadResourceString(UINT id) {
 
 namespace {
 
-// The executable's path split after its last backslash. The search is multibyte-aware, so
-// the trail byte 0x5C of a double-byte character is never taken for a separator.
-void SplitExecutablePath(std::string& directory, std::string& fileName) {
+// The executable's path, and where its file name starts: after the last backslash, found
+// multibyte-aware, so the trail byte 0x5C of a double-byte character is never taken for a
+// separator. No heap: the report that memory ran out uses it too.
+char* ExecutablePath(char (&path)[MAX_PATH + 1]) {
     // One spare character: older systems leave a truncated path without its NUL.
-    char path[MAX_PATH + 1] = {};
-    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    path[MAX_PATH] = '\0';
+    if (::GetModuleFileNameA(nullptr, path, MAX_PATH) == 0)
+        path[0] = '\0';
     unsigned char* name = reinterpret_cast<unsigned char*>(path);
     if (unsigned char* slash = _mbsrchr(name, '\\'))
         name = slash + 1;
-    char* split = reinterpret_cast<char*>(name);
-    directory.assign(path, split);
-    fileName.assign(split);
+    return reinterpret_cast<char*>(name);
 }
 
 } // namespace
 
 std::string GetExecutableDirectory() {
-    std::string directory, fileName;
-    SplitExecutablePath(directory, fileName);
-    return directory;
+    char path[MAX_PATH + 1];
+    char* name = ExecutablePath(path);
+    return std::string(path, name);
+}
+
+void GetApplicationTitle(char (&title)[MAX_PATH + 1]) {
+    char path[MAX_PATH + 1];
+    unsigned char* name = reinterpret_cast<unsigned char*>(ExecutablePath(path));
+    if (unsigned char* dot = _mbsrchr(name, '.'))
+        *dot = '\0';
+    std::strcpy(title, reinterpret_cast<char*>(name));
 }
 
 std::string GetApplicationTitle() {
-    std::string directory, title;
-    SplitExecutablePath(directory, title);
-    const unsigned char* dot = _mbsrchr(reinterpret_cast<const unsigned char*>(title.c_str()), '.');
-    if (dot != nullptr)
-        title.resize(static_cast<size_t>(reinterpret_cast<const char*>(dot) - title.c_str()));
+    char title[MAX_PATH + 1];
+    GetApplicationTitle(title);
     return title;
 }

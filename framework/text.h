@@ -17,6 +17,8 @@ std::string LoadResourceString(UINT id);
 // The executable's file name without directory and extension ("Linkvigil" for
 // C:\Tools\Linkvigil.exe), as it is named at run time.
 std::string GetApplicationTitle();
+// The same, written into the caller's buffer without the heap: for reports that memory ran out.
+void GetApplicationTitle(char (&title)[MAX_PATH + 1]);
 
 // The executable's directory up to and including its last backslash.
 std::string GetExecutableDirectory();
