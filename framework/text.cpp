@@ -72,7 +72,7 @@ void GetApplicationTitle(char (&title)[MAX_PATH + 1]) {
     unsigned char* name = reinterpret_cast<unsigned char*>(ExecutablePath(path));
     if (unsigned char* dot = _mbsrchr(name, '.'))
         *dot = '\0';
-    std::strcpy(title, reinterpret_cast<char*>(name));
+    std::memcpy(title, name, std::strlen(reinterpret_cast<char*>(name)) + 1);
 }
 
 std::string GetApplicationTitle() {
