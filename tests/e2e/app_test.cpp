@@ -2,6 +2,7 @@
 #include "app_driver.h"
 #include "program_texts.h"
 #include "ras_standin.h"
+#include "window_probe.h"
 
 #include <gtest/gtest.h>
 
@@ -137,6 +138,39 @@ TEST_F(AppTest, FocusIsOnTheListAfterStartup) {
     ASSERT_TRUE(
         WaitFor([&] { return ::GetGUIThreadInfo(thread, &info) && info.hwndFocus != nullptr; }));
     EXPECT_EQ(::GetDlgItem(m_app.Window(), 1001), info.hwndFocus) << "the first tab stop";
+    CloseAndWait();
+}
+
+TEST_F(AppTest, IconIsTheWindowsDragIconAndIsPaintedWhileMinimised) {
+    Launch();
+    CWindowProbe probe(m_app.Window(), WINDOW_PROBE_DLL);
+    ASSERT_TRUE(probe.Installed());
+
+    WindowProbeAnswers open = {};
+    ASSERT_TRUE(probe.Ask(open));
+    ASSERT_NE(0, open.resourceIcon);
+    EXPECT_EQ(open.resourceIcon, open.dragIcon);
+    EXPECT_EQ(open.resourceIcon, open.bigIcon);
+    EXPECT_EQ(open.resourceIcon, open.smallIcon);
+    EXPECT_FALSE(open.iconic);
+    EXPECT_EQ(0, open.iconBackgroundErases) << "an open window paints as a dialog does";
+    EXPECT_EQ(0, open.iconsDrawn);
+
+    // Minimised as the window menu does it.
+    ::PostMessageA(m_app.Window(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    ASSERT_TRUE(WaitFor([&] { return ::IsIconic(m_app.Window()) != FALSE; }));
+    WindowProbeAnswers minimised = {};
+    ASSERT_TRUE(probe.Ask(minimised));
+    EXPECT_TRUE(minimised.iconic);
+    EXPECT_EQ(1, minimised.iconBackgroundErases);
+    EXPECT_EQ(1, minimised.iconsDrawn);
+    EXPECT_EQ(minimised.resourceIcon, minimised.drawnIcon);
+    // Centred in whatever client area the system gives a minimised window.
+    EXPECT_EQ((minimised.clientWidth - minimised.iconWidth + 1) / 2, minimised.drawnX);
+    EXPECT_EQ((minimised.clientHeight - minimised.iconHeight + 1) / 2, minimised.drawnY);
+
+    ::PostMessageA(m_app.Window(), WM_SYSCOMMAND, SC_RESTORE, 0);
+    ASSERT_TRUE(WaitFor([&] { return !::IsIconic(m_app.Window()); }));
     CloseAndWait();
 }
 
