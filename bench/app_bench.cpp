@@ -27,15 +27,6 @@ constexpr DWORD kPollCycleMs = 2000;
 // Lets an ended program's process leave Wine before the next one starts.
 constexpr DWORD kStartupPauseMs = 200;
 
-bool WaitForRegistration(CRasStandin& standin, DWORD processId) {
-    return WaitFor([&] {
-        for (const rasstub::Registration& registration : standin.table.GetRegistrations())
-            if (registration.dwProcessId == processId)
-                return true;
-        return false;
-    });
-}
-
 // One connection event on one clock: the driver's just before it changed the table, the
 // stand-in's just before it set the program's event (notification mode only), and the
 // driver's when it saw the new list line.
@@ -152,7 +143,7 @@ void RunStartup(CReport& report, const Options& options) {
     struct Program {
         std::string source, dir, exe;
         std::vector<double> runs;
-    } programs[] = {{WindowsPath(LINKVIGIL_EXE), "startup_linkvigil", "Linkvigil.exe", {}},
+    } programs[] = {{ProgramPath(), "startup_linkvigil", "Linkvigil.exe", {}},
                     {BaselinePath(), "startup_baseline", "baseline.exe", {}},
                     {BaselineV6Path(), "startup_baseline_v6", "baseline.exe", {}}};
     for (Program& program : programs) {
@@ -203,7 +194,7 @@ double RunNotificationMode(CReport& report, const Options& options) {
     CAppUnderTest app;
     if (!app.Start(MakeScratchDir("notify")) || app.WaitForWindow() == nullptr ||
         !WaitFor([&] { return !app.ListLines().empty(); }) ||
-        !WaitForRegistration(standin, app.ProcessId()))
+        !standin.WaitForRegistration(app.ProcessId()))
         return Failed(report, latencyFigure, "the program did not come up with notifications");
     ::Sleep(kSettleMs);
     SIZE_T memoryAtStart = ProcessPrivateBytes(app.Process());

@@ -7,9 +7,6 @@
 
 namespace bench {
 
-// The dialog's list box and button, the same ids in the program and the yardstick.
-constexpr int kEventListId = 1001;
-constexpr int kButtonId = 1000;
 // The yardstick adds wParam such lines, those of events lParam, lParam + 1, ..., when it
 // receives this message.
 constexpr unsigned kAddLinesMessage = 0x8000 + 0x10; // WM_APP + 0x10

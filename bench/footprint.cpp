@@ -1,5 +1,7 @@
 #include "footprint.h"
 
+#include "files.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -88,8 +90,7 @@ bool IsSystemDll(const std::string& name) {
 
 void RunFileFootprint(CReport& report) {
     const char* figure = "5. Size of Linkvigil.exe";
-    std::string path = LINKVIGIL_EXE;
-    std::replace(path.begin(), path.end(), '/', '\\');
+    std::string path = ProgramPath();
     std::ifstream file(path, std::ios::binary);
     std::vector<char> image((std::istreambuf_iterator<char>(file)),
                             std::istreambuf_iterator<char>());

@@ -1,5 +1,6 @@
 #include "measure.h"
 
+#include "app/resource.h"
 #include "event_text.h"
 
 #include <psapi.h>
@@ -41,7 +42,7 @@ BOOL CALLBACK FindDialogOfProcess(HWND hWnd, LPARAM param) {
         return TRUE;
     char className[16] = {};
     ::GetClassNameA(hWnd, className, sizeof className);
-    if (std::string(className) != "#32770" || ::GetDlgItem(hWnd, kEventListId) == nullptr)
+    if (std::string(className) != "#32770" || ::GetDlgItem(hWnd, IDC_EVENT_LIST) == nullptr)
         return TRUE;
     context->found = hWnd;
     return FALSE;
@@ -97,7 +98,7 @@ HWND FindMainDialog(DWORD processId) {
 }
 
 LRESULT ListCount(HWND hDialog) {
-    return ::SendDlgItemMessageW(hDialog, kEventListId, LB_GETCOUNT, 0, 0);
+    return ::SendDlgItemMessageW(hDialog, IDC_EVENT_LIST, LB_GETCOUNT, 0, 0);
 }
 
 CChildProcess::~CChildProcess() {

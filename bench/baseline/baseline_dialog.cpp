@@ -2,6 +2,7 @@
 // yardstick for start-up time, idle cost and the memory that list lines take.
 //   /thread  also starts a worker that blocks on an event at the lowest priority, as the
 //            program's monitor thread does between notifications.
+#include "app/resource.h"
 #include "bench/event_text.h"
 
 #include <windows.h>
@@ -15,7 +16,7 @@ constexpr int kDialogId = 102;
 INT_PTR CALLBACK DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
-        ::SendDlgItemMessageA(hWnd, bench::kEventListId, LB_ADDSTRING, 0,
+        ::SendDlgItemMessageA(hWnd, IDC_EVENT_LIST, LB_ADDSTRING, 0,
                               reinterpret_cast<LPARAM>("Baseline ready"));
         return TRUE;
     case WM_COMMAND:
@@ -26,7 +27,7 @@ INT_PTR CALLBACK DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
         break;
     case bench::kAddLinesMessage: {
         // Many lines at once are added unseen and painted once: only their memory counts.
-        HWND hList = ::GetDlgItem(hWnd, bench::kEventListId);
+        HWND hList = ::GetDlgItem(hWnd, IDC_EVENT_LIST);
         bool many = wParam > 1;
         if (many)
             ::SendMessageA(hList, WM_SETREDRAW, FALSE, 0);

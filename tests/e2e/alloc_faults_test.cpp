@@ -5,6 +5,7 @@
 // when the failed allocation was the thread's), every log line whole and true, and the
 // program fully working again afterwards.
 #include "alloc_faults.h"
+#include "app/resource.h"
 #include "app_driver.h"
 #include "program_texts.h"
 #include "ras_standin.h"
@@ -133,7 +134,7 @@ protected:
     }
 
     // The program as built for allocation faults.
-    static std::string FaultProgram() { return WindowsPath(LINKVIGIL_ALLOC_FAULTS_EXE); }
+    static std::string FaultProgram() { return AllocFaultsProgramPath(); }
 
     // Runs every path; the allocation `nth` of path `faulty` fails (none when nth is 0). The
     // paths after the fault bring the program back to a known state: a connection that comes
@@ -173,7 +174,7 @@ protected:
             app,
             [&] {
                 return app.WaitForWindow(1) != nullptr && app.ButtonCaption() == kStop &&
-                       !m_standin.table.GetRegistrations().empty();
+                       m_standin.Registered();
             },
             result);
         ASSERT_NE(nullptr, app.WaitForWindow()) << "no window";
@@ -203,11 +204,7 @@ protected:
         arm(Path::Start);
         PostPress(app);
         Settle(
-            app,
-            [&] {
-                return app.ButtonCaption() == kStop && !m_standin.table.GetRegistrations().empty();
-            },
-            result);
+            app, [&] { return app.ButtonCaption() == kStop && m_standin.Registered(); }, result);
         done();
 
         arm(Path::Down);
@@ -223,7 +220,7 @@ protected:
             Settle(
                 app, [&] { return app.ButtonCaption() == kStop; }, result);
         }
-        ASSERT_TRUE(WaitFor([&] { return !m_standin.table.GetRegistrations().empty(); }));
+        ASSERT_TRUE(m_standin.WaitForRegistration());
         m_standin.table.Up("Nudge", "10.1.1.1"); // a change, so that a check reads the table
         DWORD nudged = m_standin.table.GetCounters().dwChanges;
         ASSERT_TRUE(WaitFor([&] { return m_standin.table.GetCounters().dwEnumSeen >= nudged; }));
@@ -233,7 +230,7 @@ protected:
         ASSERT_TRUE(app.WaitForCaption(kStart));
         PostPress(app);
         ASSERT_TRUE(app.WaitForCaption(kStop));
-        ASSERT_TRUE(WaitFor([&] { return !m_standin.table.GetRegistrations().empty(); }));
+        ASSERT_TRUE(m_standin.WaitForRegistration());
         m_standin.table.Up(kAol, kRecoveryIp);
         EXPECT_TRUE(WaitFor([&] { return Contains(app.ListLines(), ListUp(kRecoveryIp)); }))
             << "the program works again once allocations succeed; caption " << app.ButtonCaption()
@@ -278,8 +275,8 @@ protected:
 
     static void PostPress(CAppUnderTest& app) {
         // Posted, not sent: a box shown by the press must not block this test.
-        HWND button = ::GetDlgItem(app.Window(), 1000);
-        ::PostMessageA(app.Window(), WM_COMMAND, MAKEWPARAM(1000, BN_CLICKED),
+        HWND button = ::GetDlgItem(app.Window(), IDC_START_STOP);
+        ::PostMessageA(app.Window(), WM_COMMAND, MAKEWPARAM(IDC_START_STOP, BN_CLICKED),
                        reinterpret_cast<LPARAM>(button));
     }
 

@@ -1,4 +1,5 @@
 // The real Linkvigil.exe under Wine, driven from this process; the RAS stand-in plays RAS.
+#include "app/resource.h"
 #include "app_driver.h"
 #include "program_texts.h"
 #include "ras_standin.h"
@@ -44,9 +45,7 @@ protected:
         ASSERT_TRUE(WaitFor([&] { return !m_app.ListLines().empty(); }));
     }
     // Waits until the program's RAS library has registered for notifications.
-    void WaitForRegistration() {
-        ASSERT_TRUE(WaitFor([&] { return !m_standin.table.GetRegistrations().empty(); }));
-    }
+    void WaitForRegistration() { ASSERT_TRUE(m_standin.WaitForRegistration()); }
     void CloseAndWait() {
         m_app.Close();
         ASSERT_TRUE(m_app.WaitForExit());
@@ -137,13 +136,13 @@ TEST_F(AppTest, FocusIsOnTheListAfterStartup) {
     DWORD thread = ::GetWindowThreadProcessId(m_app.Window(), nullptr);
     ASSERT_TRUE(
         WaitFor([&] { return ::GetGUIThreadInfo(thread, &info) && info.hwndFocus != nullptr; }));
-    EXPECT_EQ(::GetDlgItem(m_app.Window(), 1001), info.hwndFocus) << "the first tab stop";
+    EXPECT_EQ(::GetDlgItem(m_app.Window(), IDC_EVENT_LIST), info.hwndFocus) << "the first tab stop";
     CloseAndWait();
 }
 
 TEST_F(AppTest, IconIsTheWindowsDragIconAndIsPaintedWhileMinimised) {
     Launch();
-    CWindowProbe probe(m_app.Window(), WINDOW_PROBE_DLL);
+    CWindowProbe probe(m_app.Window());
     ASSERT_TRUE(probe.Installed());
 
     WindowProbeAnswers open = {};

@@ -1,4 +1,5 @@
 // The resources compiled into Linkvigil.exe, read back from the file itself.
+#include "app/resource.h"
 #include "app_driver.h"
 
 #include <gtest/gtest.h>
@@ -10,10 +11,6 @@
 #include <vector>
 
 namespace {
-
-std::string ExePath() {
-    return WindowsPath(LINKVIGIL_EXE);
-}
 
 // Reads a DLGTEMPLATEEX field by field.
 class CTemplateReader {
@@ -55,8 +52,8 @@ private:
 class ResourcesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_module = ::LoadLibraryExA(ExePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-        ASSERT_NE(nullptr, m_module) << ExePath();
+        m_module = ::LoadLibraryExA(ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_NE(nullptr, m_module) << ProgramPath();
     }
     void TearDown() override { ::FreeLibrary(m_module); }
 
@@ -105,8 +102,8 @@ TEST_F(ResourcesTest, MainDialogTemplate) {
         short x, y, cx, cy;
         DWORD style;
     } expected[] = {
-        {1001, "#131", "", 7, 7, 219, 57, 0x50A10103},
-        {1000, "#128", "&Start Monitoring", 77, 70, 79, 14, 0x50010001},
+        {IDC_EVENT_LIST, "#131", "", 7, 7, 219, 57, 0x50A10103},
+        {IDC_START_STOP, "#128", "&Start Monitoring", 77, 70, 79, 14, 0x50010001},
     };
     for (const Control& c : expected) {
         SCOPED_TRACE(c.id);
@@ -166,7 +163,7 @@ TEST_F(ResourcesTest, StringTable) {
 }
 
 TEST_F(ResourcesTest, VersionBlockAsWindowsShowsIt) {
-    std::string path = ExePath();
+    std::string path = ProgramPath();
     DWORD ignored = 0;
     DWORD size = ::GetFileVersionInfoSizeA(path.c_str(), &ignored);
     ASSERT_GT(size, 0u);

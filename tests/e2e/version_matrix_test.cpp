@@ -57,12 +57,7 @@ protected:
     // Every later test sees Wine's default version again.
     void TearDown() override { ::RegDeleteKeyA(HKEY_CURRENT_USER, kAppDefaults); }
 
-    bool Registered() {
-        for (const rasstub::Registration& r : m_standin.table.GetRegistrations())
-            if (r.dwProcessId == m_app.ProcessId())
-                return true;
-        return false;
-    }
+    bool Registered() { return m_standin.Registered(m_app.ProcessId()); }
 
     // Seconds from the stand-in's last signal to the enumeration that answered the check it
     // caused, as both processes read the performance counter.

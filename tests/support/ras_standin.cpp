@@ -1,6 +1,7 @@
 #include "ras_standin.h"
 
 #include "ras/ras_api.h"
+#include "wait.h"
 
 #include <cstring>
 
@@ -96,4 +97,15 @@ bool CRasStandin::OverrideActive() {
     DWORD length = ::GetEnvironmentVariableA("WINEDLLOVERRIDES", overrides, sizeof overrides);
     return length > 0 && length < sizeof overrides &&
            std::strstr(overrides, "rasapi32=n") != nullptr;
+}
+
+bool CRasStandin::Registered(DWORD processId) {
+    for (const rasstub::Registration& registration : table.GetRegistrations())
+        if (processId == 0 || registration.dwProcessId == processId)
+            return true;
+    return false;
+}
+
+bool CRasStandin::WaitForRegistration(DWORD processId, DWORD timeoutMs) {
+    return WaitFor([&] { return Registered(processId); }, timeoutMs);
 }

@@ -39,5 +39,10 @@ public:
     // FALSE when this process was started without the override that lets Wine load our file.
     static bool OverrideActive();
 
+    // TRUE when a program is registered for RAS notifications: the process processId, or any
+    // process when it is 0; the second waits until it is.
+    bool Registered(DWORD processId = 0);
+    bool WaitForRegistration(DWORD processId = 0, DWORD timeoutMs = 20000);
+
     rasstub::CStandinTable table;
 };

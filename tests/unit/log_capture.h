@@ -3,6 +3,9 @@
 
 #include "log/log_file.h"
 
+#include "files.h"
+#include "log_text.h"
+
 #include <windows.h>
 
 #include <string>
@@ -30,21 +33,11 @@ public:
 
     // The messages of the lines written so far, without timestamps and line ends.
     std::vector<std::string> Messages() const {
-        std::vector<std::string> messages;
-        HANDLE h = ::CreateFileA(m_path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 nullptr, OPEN_EXISTING, 0, nullptr);
-        if (h == INVALID_HANDLE_VALUE)
-            return messages;
-        std::string data;
-        char buffer[4096];
-        DWORD read = 0;
-        while (::ReadFile(h, buffer, sizeof buffer, &read, nullptr) && read > 0)
-            data.append(buffer, read);
-        ::CloseHandle(h);
-        size_t start = 0;
-        for (size_t end; (end = data.find("\r\n", start)) != std::string::npos; start = end + 2)
-            messages.push_back(data.substr(start + 18, end - start - 18));
-        return messages;
+        std::string text = ReadWholeFile(m_path);
+        // Only whole lines: one still being written is not a message yet.
+        size_t lastEnd = text.rfind("\r\n");
+        text.erase(lastEnd == std::string::npos ? 0 : lastEnd + 2);
+        return LogMessagesOf(text);
     }
 
 private:

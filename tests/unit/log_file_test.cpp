@@ -1,6 +1,9 @@
 // The event log against real files under Wine: format, sharing, reopening, threads.
 #include "log/log_file.h"
 
+#include "files.h"
+#include "log_text.h"
+
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -13,32 +16,6 @@
 #include <vector>
 
 namespace {
-
-std::string ReadAll(const std::string& path) {
-    std::string data;
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-            data.append(buffer, n);
-        std::fclose(f);
-    }
-    return data;
-}
-
-std::vector<std::string> SplitCrlf(const std::string& data) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    for (size_t end; (end = data.find("\r\n", start)) != std::string::npos; start = end + 2)
-        lines.push_back(data.substr(start, end - start));
-    if (start < data.size())
-        lines.push_back(data.substr(start));
-    return lines;
-}
-
-bool Exists(const std::string& path) {
-    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
 
 // A file of the test's own in a scratch directory, removed afterwards.
 class LogFileTest : public ::testing::Test {
@@ -53,7 +30,7 @@ protected:
         // Wine reuses process ids: a run ended before its TearDown (a time-out, a kill) can
         // have left this very file with older lines in it.
         ::DeleteFileA(m_path.c_str());
-        ASSERT_FALSE(Exists(m_path)) << "a leftover file that cannot be removed: " << m_path;
+        ASSERT_FALSE(FileExists(m_path)) << "a leftover file that cannot be removed: " << m_path;
     }
     void TearDown() override {
         m_log.Close();
@@ -91,8 +68,8 @@ SYSTEMTIME ToSystemTime(const struct tm& local) {
 
 TEST_F(LogFileTest, LinesCarryTimestampSpaceMessageAndCrlf) {
     ASSERT_EQ(1, m_log.SetPathAndOpen(m_path.c_str()));
-    ASSERT_TRUE(Exists(m_path));
-    EXPECT_EQ("", ReadAll(m_path)) << "the test open creates the file empty";
+    ASSERT_TRUE(FileExists(m_path));
+    EXPECT_EQ("", ReadWholeFile(m_path)) << "the test open creates the file empty";
     EXPECT_EQ(INVALID_HANDLE_VALUE, m_log.m_hFile) << "and closes it again";
 
     std::string before = LocalTimestampNow();
@@ -101,18 +78,20 @@ TEST_F(LogFileTest, LinesCarryTimestampSpaceMessageAndCrlf) {
     ASSERT_EQ(1, m_log.WriteResource(371, "AOL", "10.20.30.40"));
     ASSERT_EQ(1, m_log.WriteResource(370, "AOL"));
 
-    std::vector<std::string> lines = SplitCrlf(ReadAll(m_path));
+    std::vector<std::string> lines = SplitCrlfLines(ReadWholeFile(m_path));
     ASSERT_EQ(3u, lines.size());
     for (const std::string& line : lines) {
-        ASSERT_GE(line.size(), 18u);
-        EXPECT_TRUE(std::regex_match(line.substr(0, 17), kTimestamp)) << line;
-        EXPECT_EQ(' ', line[17]);
+        ASSERT_GE(line.size(), kMessageStart);
+        EXPECT_TRUE(std::regex_match(line.substr(0, kTimestampWidth), kTimestamp)) << line;
+        EXPECT_EQ(' ', line[kTimestampWidth]);
     }
-    EXPECT_EQ("first 1", lines[0].substr(18));
-    EXPECT_TRUE(lines[0].substr(0, 17) == before || lines[0].substr(0, 17) == after)
+    EXPECT_EQ("first 1", lines[0].substr(kMessageStart));
+    EXPECT_TRUE(lines[0].substr(0, kTimestampWidth) == before ||
+                lines[0].substr(0, kTimestampWidth) == after)
         << "the line is stamped with the local time of its writing: " << lines[0];
-    EXPECT_EQ("'AOL': connected to the Internet. IP address: 10.20.30.40.", lines[1].substr(18));
-    EXPECT_EQ("'AOL': disconnected from the Internet.", lines[2].substr(18));
+    EXPECT_EQ("'AOL': connected to the Internet. IP address: 10.20.30.40.",
+              lines[1].substr(kMessageStart));
+    EXPECT_EQ("'AOL': disconnected from the Internet.", lines[2].substr(kMessageStart));
 }
 
 TEST(LogTimestampTest, SameTextAsTheCLibraryWhereItCanConvert) {
@@ -122,9 +101,9 @@ TEST(LogTimestampTest, SameTextAsTheCLibraryWhereItCanConvert) {
         struct tm* local = std::localtime(&when);
         ASSERT_NE(nullptr, local) << t;
         char expected[128];
-        ASSERT_EQ(17u, std::strftime(expected, sizeof expected, "%c", local)) << t;
+        ASSERT_EQ(kTimestampWidth, std::strftime(expected, sizeof expected, "%c", local)) << t;
         char text[kLogTimestampSize];
-        ASSERT_EQ(17u, FormatLogTimestamp(ToSystemTime(*local), text)) << t;
+        ASSERT_EQ(kTimestampWidth, FormatLogTimestamp(ToSystemTime(*local), text)) << t;
         ASSERT_STREQ(expected, text) << t;
     }
 }
@@ -149,7 +128,7 @@ TEST(LogTimestampTest, TimesAfter2038KeepTheirStamp) {
         local.wMinute = c.minute;
         local.wSecond = c.second;
         char text[kLogTimestampSize];
-        EXPECT_EQ(17u, FormatLogTimestamp(local, text)) << c.expected;
+        EXPECT_EQ(kTimestampWidth, FormatLogTimestamp(local, text)) << c.expected;
         EXPECT_STREQ(c.expected, text);
     }
     SYSTEMTIME broken = {};
@@ -170,7 +149,7 @@ TEST_F(LogFileTest, ExistingContentIsKeptAndAppendedTo) {
     }
     m_log.SetPathAndOpen(m_path.c_str());
     m_log.Write("next\n");
-    std::string data = ReadAll(m_path);
+    std::string data = ReadWholeFile(m_path);
     ASSERT_EQ(0u, data.find("earlier line\r\nunfinished")) << data;
     EXPECT_EQ("next\r\n", data.substr(data.size() - 6));
 }
@@ -179,7 +158,7 @@ TEST_F(LogFileTest, WriteBeforeAPathCreatesNothing) {
     EXPECT_EQ(0, m_log.Write("lost\n"));
     EXPECT_EQ(0, m_log.OpenIfClosed());
     EXPECT_EQ(INVALID_HANDLE_VALUE, m_log.m_hFile);
-    EXPECT_FALSE(Exists(m_path));
+    EXPECT_FALSE(FileExists(m_path));
 }
 
 TEST_F(LogFileTest, OpenFailureIsSilentAndRetriedOnEveryWrite) {
@@ -191,7 +170,7 @@ TEST_F(LogFileTest, OpenFailureIsSilentAndRetriedOnEveryWrite) {
     ASSERT_TRUE(::CreateDirectoryA(sub.c_str(), nullptr));
     EXPECT_EQ(1, m_log.Write("found\n")) << "the next write tries the open again";
     m_log.Close();
-    EXPECT_EQ("found\r\n", ReadAll(missingDir).substr(18));
+    EXPECT_EQ("found\r\n", ReadWholeFile(missingDir).substr(kMessageStart));
     ::DeleteFileA(missingDir.c_str());
     ::RemoveDirectoryA(sub.c_str());
 }
@@ -235,10 +214,10 @@ TEST_F(LogFileTest, CloseThenWriteReopensAndAppends) {
     m_log.Close(); // closing a closed log does nothing
     ASSERT_EQ(1, m_log.Write("two\n"));
     EXPECT_NE(INVALID_HANDLE_VALUE, m_log.m_hFile) << "the file stays open after a write";
-    std::vector<std::string> lines = SplitCrlf(ReadAll(m_path));
+    std::vector<std::string> lines = SplitCrlfLines(ReadWholeFile(m_path));
     ASSERT_EQ(2u, lines.size());
-    EXPECT_EQ("one", lines[0].substr(18));
-    EXPECT_EQ("two", lines[1].substr(18));
+    EXPECT_EQ("one", lines[0].substr(kMessageStart));
+    EXPECT_EQ("two", lines[1].substr(kMessageStart));
 }
 
 TEST_F(LogFileTest, SetPathWhileOpenClosesWithoutOpeningTheNewPath) {
@@ -247,7 +226,7 @@ TEST_F(LogFileTest, SetPathWhileOpenClosesWithoutOpeningTheNewPath) {
     std::string other = m_dir + "\\Other.txt";
     EXPECT_EQ(1, m_log.SetPathAndOpen(other.c_str()));
     EXPECT_EQ(INVALID_HANDLE_VALUE, m_log.m_hFile);
-    EXPECT_FALSE(Exists(other));
+    EXPECT_FALSE(FileExists(other));
     EXPECT_EQ(other, std::string(m_log.m_strPath));
 }
 
@@ -256,12 +235,12 @@ TEST_F(LogFileTest, MessagesAreFormattedAndMissingStringsGiveEmptyMessages) {
     m_log.Write("%s\n", "100%s %d literal");
     m_log.WriteResource(9999);
     m_log.Write("after\n");
-    std::vector<std::string> lines = SplitCrlf(ReadAll(m_path));
+    std::vector<std::string> lines = SplitCrlfLines(ReadWholeFile(m_path));
     ASSERT_EQ(2u, lines.size());
-    EXPECT_EQ("100%s %d literal", lines[0].substr(18));
+    EXPECT_EQ("100%s %d literal", lines[0].substr(kMessageStart));
     // The empty message has no line end: the next line continues on the same text line.
-    ASSERT_EQ(18u + 18u + 5u, lines[1].size()) << lines[1];
-    EXPECT_EQ("after", lines[1].substr(36));
+    ASSERT_EQ(2 * kMessageStart + 5u, lines[1].size()) << lines[1];
+    EXPECT_EQ("after", lines[1].substr(2 * kMessageStart));
 }
 
 TEST_F(LogFileTest, UnwritableFileReturnsZeroAndStaysOpen) {
@@ -301,18 +280,18 @@ TEST_F(LogFileTest, TwoThreadsWritingNeverInterleaveLines) {
     ::CloseHandle(threads[0]);
     ::CloseHandle(threads[1]);
 
-    std::vector<std::string> lines = SplitCrlf(ReadAll(m_path));
+    std::vector<std::string> lines = SplitCrlfLines(ReadWholeFile(m_path));
     ASSERT_EQ(4000u, lines.size());
     int next[2] = {0, 0};
     for (const std::string& line : lines) {
-        ASSERT_EQ(18u + 2u + 5u + 300u, line.size()) << line.substr(0, 40);
-        char tag = line[18];
+        ASSERT_EQ(kMessageStart + 2u + 5u + 300u, line.size()) << line.substr(0, 40);
+        char tag = line[kMessageStart];
         ASSERT_TRUE(tag == 'a' || tag == 'b');
         int& expected = next[tag - 'a'];
         char number[5];
         std::snprintf(number, sizeof number, "%04d", expected++);
         EXPECT_EQ(std::string(1, tag) + " " + number + " " + std::string(300, tag),
-                  line.substr(18));
+                  line.substr(kMessageStart));
     }
     EXPECT_EQ(2000, next[0]);
     EXPECT_EQ(2000, next[1]);

@@ -4,22 +4,13 @@
 #include "framework/thread.h"
 #include "handle_count.h"
 #include "ras_standin.h"
+#include "wait.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
 namespace {
-
-bool WaitUntil(bool (*condition)(void*), void* context, DWORD timeoutMs = 20000) {
-    DWORD start = ::GetTickCount();
-    while (!condition(context)) {
-        if (::GetTickCount() - start > timeoutMs)
-            return false;
-        ::Sleep(10);
-    }
-    return true;
-}
 
 // A window of the test's own receives what the monitor thread posts.
 class MonitorTest : public ::testing::Test {
@@ -42,12 +33,13 @@ protected:
     // Waits for the next connection message and handles it as the main window does.
     UINT NextMessage(DWORD timeoutMs = 20000) {
         MSG msg = {};
-        DWORD start = ::GetTickCount();
-        while (!::PeekMessageA(&msg, m_hWnd, WM_CONNECTION_UP, WM_CONNECTION_DOWN, PM_REMOVE)) {
-            if (::GetTickCount() - start > timeoutMs)
-                return 0;
-            ::Sleep(10);
-        }
+        if (!WaitFor(
+                [&] {
+                    return ::PeekMessageA(&msg, m_hWnd, WM_CONNECTION_UP, WM_CONNECTION_DOWN,
+                                          PM_REMOVE) != FALSE;
+                },
+                timeoutMs))
+            return 0;
         if (msg.message == WM_CONNECTION_UP)
             g_connection.SetConnected();
         else
@@ -61,16 +53,7 @@ protected:
     DWORD EnumCalls() { return m_standin.table.GetCounters().dwEnumCalls; }
     // Waits until the monitor thread has run at least one more check than before.
     bool WaitForCheckAfter(DWORD before) {
-        struct Context {
-            MonitorTest* self;
-            DWORD before;
-        } context{this, before};
-        return WaitUntil(
-            [](void* p) {
-                Context* c = static_cast<Context*>(p);
-                return c->self->EnumCalls() > c->before;
-            },
-            &context);
+        return WaitFor([&] { return EnumCalls() > before; });
     }
 
     CRasStandin m_standin;
@@ -82,8 +65,7 @@ protected:
 TEST_F(MonitorTest, NotificationModeReportsUpAndDown) {
     ASSERT_TRUE(m_standin.Install(RasLibrary::Full));
     ASSERT_TRUE(StartMonitoring());
-    ASSERT_TRUE(WaitUntil(
-        [](void*) { return !rasstub::CStandinTable().GetRegistrations().empty(); }, nullptr));
+    ASSERT_TRUE(m_standin.WaitForRegistration());
     EXPECT_EQ(0u, EnumCalls()) << "no check before the first RAS event";
 
     m_standin.table.Up("AOL L2TP", "10.0.0.7");
@@ -93,14 +75,13 @@ TEST_F(MonitorTest, NotificationModeReportsUpAndDown) {
     EXPECT_EQ(WM_CONNECTION_DOWN, NextMessage());
 
     StopMonitoring();
-    EXPECT_TRUE(m_standin.table.GetRegistrations().empty()) << "the thread unregisters";
+    EXPECT_FALSE(m_standin.Registered()) << "the thread unregisters";
 }
 
 TEST_F(MonitorTest, PendingProjectionIsReportedOnceItCompletes) {
     ASSERT_TRUE(m_standin.Install(RasLibrary::Full));
     ASSERT_TRUE(StartMonitoring());
-    ASSERT_TRUE(WaitUntil(
-        [](void*) { return !rasstub::CStandinTable().GetRegistrations().empty(); }, nullptr));
+    ASSERT_TRUE(m_standin.WaitForRegistration());
     DWORD before = EnumCalls();
     m_standin.table.Up("AOL L2TP", "10.1.2.3", false);
     ASSERT_TRUE(WaitForCheckAfter(before));
@@ -202,5 +183,5 @@ TEST_F(MonitorTest, ManyStartsAndStopsLeaveNoHandleBehind) {
         StopMonitoring();
     }
     EXPECT_EQ(before, ProcessHandleCount(::GetCurrentProcessId()));
-    EXPECT_TRUE(m_standin.table.GetRegistrations().empty());
+    EXPECT_FALSE(m_standin.Registered());
 }

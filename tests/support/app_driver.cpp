@@ -1,24 +1,13 @@
 #include "app_driver.h"
 
+#include "app/resource.h"
 #include "handle_count.h"
 
 #include <tlhelp32.h>
 
 #include <algorithm>
-#include <cstdio>
 
 namespace {
-
-constexpr int kEventListId = 1001;
-constexpr int kStartStopId = 1000;
-
-// Set by CMake: the program under test and a scratch folder for the tests' directories.
-std::string ProgramPath() {
-    return WindowsPath(LINKVIGIL_EXE);
-}
-std::string ScratchRoot() {
-    return WindowsPath(E2E_SCRATCH_DIR);
-}
 
 struct FindContext {
     DWORD pid;
@@ -34,7 +23,7 @@ BOOL CALLBACK FindDialogOfProcess(HWND hWnd, LPARAM param) {
     ::GetClassNameA(hWnd, className, sizeof className);
     if (pid != context->pid || std::string(className) != "#32770" || !::IsWindowVisible(hWnd))
         return TRUE;
-    bool isMain = ::GetDlgItem(hWnd, kEventListId) != nullptr;
+    bool isMain = ::GetDlgItem(hWnd, IDC_EVENT_LIST) != nullptr;
     if (isMain == context->wantMain) {
         context->found = hWnd;
         return FALSE;
@@ -53,112 +42,7 @@ std::string Narrow(const std::wstring& wide) {
     return text;
 }
 
-void RemoveTree(const std::string& dir) {
-    WIN32_FIND_DATAA data;
-    HANDLE find = ::FindFirstFileA((dir + "\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = data.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            std::string path = dir + "\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(path);
-            else
-                ::DeleteFileA(path.c_str());
-        } while (::FindNextFileA(find, &data));
-        ::FindClose(find);
-    }
-    ::RemoveDirectoryA(dir.c_str());
-}
-
 } // namespace
-
-std::string WindowsPath(std::string path) {
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
-}
-
-bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs, DWORD pollMs) {
-    DWORD start = ::GetTickCount();
-    for (;;) {
-        if (condition())
-            return true;
-        if (::GetTickCount() - start > timeoutMs)
-            return false;
-        ::Sleep(pollMs);
-    }
-}
-
-std::string MakeScratchDir(const std::string& name) {
-    std::string dir = ScratchRoot() + "\\" + name;
-    ::CreateDirectoryA(ScratchRoot().c_str(), nullptr);
-    RemoveTree(dir);
-    ::CreateDirectoryA(dir.c_str(), nullptr);
-    return dir;
-}
-
-std::string ReadWholeFile(const std::string& path) {
-    return ReadFileFrom(path, 0);
-}
-
-std::string ReadFileFrom(const std::string& path, size_t offset) {
-    std::string data;
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                             nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return data;
-    ::SetFilePointer(h, static_cast<LONG>(offset), nullptr, FILE_BEGIN);
-    char buffer[65536];
-    DWORD read = 0;
-    while (::ReadFile(h, buffer, sizeof buffer, &read, nullptr) && read > 0)
-        data.append(buffer, read);
-    ::CloseHandle(h);
-    return data;
-}
-
-size_t FileSize(const std::string& path) {
-    HANDLE h = ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                             OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return 0;
-    DWORD size = ::GetFileSize(h, nullptr);
-    ::CloseHandle(h);
-    return size == INVALID_FILE_SIZE ? 0 : size;
-}
-
-std::vector<std::string> LogMessages(const std::string& path) {
-    std::vector<std::string> messages;
-    std::string data = ReadWholeFile(path);
-    size_t start = 0;
-    while (start < data.size()) {
-        size_t end = data.find("\r\n", start);
-        std::string line = data.substr(start, end == std::string::npos ? end : end - start);
-        messages.push_back(line.size() >= 18 ? line.substr(18) : line);
-        if (end == std::string::npos)
-            break;
-        start = end + 2;
-    }
-    return messages;
-}
-
-bool AllLinesTimestamped(const std::string& path) {
-    std::string data = ReadWholeFile(path);
-    size_t start = 0;
-    for (size_t end; (end = data.find("\r\n", start)) != std::string::npos; start = end + 2) {
-        std::string line = data.substr(start, end - start);
-        int month, day, year, hour, minute, second;
-        char space = 0;
-        if (line.size() < 18 ||
-            std::sscanf(line.c_str(), "%2d/%2d/%2d %2d:%2d:%2d%c", &month, &day, &year, &hour,
-                        &minute, &second, &space) != 7 ||
-            space != ' ' || line[2] != '/' || line[5] != '/' || line[8] != ' ')
-            return false;
-    }
-    return true;
-}
 
 CAppUnderTest::~CAppUnderTest() {
     if (m_process.hProcess != nullptr) {
@@ -200,7 +84,7 @@ HWND CAppUnderTest::WaitForWindow(DWORD timeoutMs) {
 }
 
 std::vector<std::string> CAppUnderTest::ListLines() const {
-    HWND list = ::GetDlgItem(m_hWnd, kEventListId);
+    HWND list = ::GetDlgItem(m_hWnd, IDC_EVENT_LIST);
     if (list == nullptr)
         return {};
     // The program adds lines while they are read, and a sorted list puts a new line anywhere:
@@ -232,7 +116,7 @@ std::vector<std::string> CAppUnderTest::ListLines() const {
 }
 
 size_t CAppUnderTest::ListCount() const {
-    LRESULT count = ::SendMessageW(::GetDlgItem(m_hWnd, kEventListId), LB_GETCOUNT, 0, 0);
+    LRESULT count = ::SendMessageW(::GetDlgItem(m_hWnd, IDC_EVENT_LIST), LB_GETCOUNT, 0, 0);
     return count > 0 ? static_cast<size_t>(count) : 0;
 }
 
@@ -249,7 +133,7 @@ std::string CAppUnderTest::WindowText(HWND hWnd) {
 }
 
 std::string CAppUnderTest::ButtonCaption() const {
-    return WindowText(::GetDlgItem(m_hWnd, kStartStopId));
+    return WindowText(::GetDlgItem(m_hWnd, IDC_START_STOP));
 }
 
 bool CAppUnderTest::WaitForCaption(const std::string& caption, DWORD timeoutMs) const {
@@ -260,13 +144,13 @@ void CAppUnderTest::PressButton() {
     // Sent, so the press has been handled (and a stop has joined the thread) on return; a
     // program that hangs fails the test instead of holding it forever.
     DWORD_PTR ignored = 0;
-    ::SendMessageTimeoutA(::GetDlgItem(m_hWnd, kStartStopId), BM_CLICK, 0, 0, SMTO_NORMAL, 60000,
+    ::SendMessageTimeoutA(::GetDlgItem(m_hWnd, IDC_START_STOP), BM_CLICK, 0, 0, SMTO_NORMAL, 60000,
                           &ignored);
 }
 
 void CAppUnderTest::PressKey(UINT virtualKey) {
     // Keys reach the dialog through its message loop, as typed keys do.
-    HWND list = ::GetDlgItem(m_hWnd, kEventListId);
+    HWND list = ::GetDlgItem(m_hWnd, IDC_EVENT_LIST);
     ::PostMessageA(list, WM_KEYDOWN, virtualKey, 1);
     ::PostMessageA(list, WM_KEYUP, virtualKey, 0xC0000001);
 }

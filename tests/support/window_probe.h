@@ -33,8 +33,7 @@ struct WindowProbeAnswers {
 // In the test: the probe hooked into the thread that owns a window of another process.
 class CWindowProbe {
 public:
-    // dllPath: window_probe.dll as the build made it.
-    CWindowProbe(HWND hWnd, const char* dllPath);
+    explicit CWindowProbe(HWND hWnd);
     ~CWindowProbe();
     CWindowProbe(const CWindowProbe&) = delete;
     CWindowProbe& operator=(const CWindowProbe&) = delete;

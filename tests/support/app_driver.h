@@ -2,28 +2,14 @@
 // own, reads its list box and button, presses the button, closes the window, reads the log.
 #pragma once
 
+#include "files.h"
+#include "log_text.h"
+#include "wait.h"
+
 #include <windows.h>
 
-#include <functional>
 #include <string>
 #include <vector>
-
-// Waits for a condition, checking it every pollMs milliseconds; FALSE when time ran out.
-bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs = 20000, DWORD pollMs = 10);
-
-// A path with forward slashes (as CMake writes them) in the Windows form.
-std::string WindowsPath(std::string path);
-
-// A fresh directory under the build's scratch folder, emptied first.
-std::string MakeScratchDir(const std::string& name);
-std::string ReadWholeFile(const std::string& path);
-// The file from offset on, read as another program may while the log is open.
-std::string ReadFileFrom(const std::string& path, size_t offset);
-size_t FileSize(const std::string& path);
-// A log file's lines without their timestamps; the last one may be unterminated.
-std::vector<std::string> LogMessages(const std::string& path);
-// TRUE when every complete line of the log starts with a 17-character timestamp and a space.
-bool AllLinesTimestamped(const std::string& path);
 
 class CAppUnderTest {
 public:
