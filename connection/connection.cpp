@@ -9,25 +9,29 @@
 
 namespace {
 
-// InternetDial and InternetHangUp, resolved on first use: a static import of WinINet would
-// keep the program from starting where WinINet is not installed.
-typedef DWORD(WINAPI* PFN_InternetDial)(HWND, LPSTR connectoid, DWORD flags, DWORD_PTR* connection,
-                                        DWORD reserved);
-typedef DWORD(WINAPI* PFN_InternetHangUp)(DWORD_PTR connection, DWORD reserved);
+// WinINet's entry points, resolved on first use: a static import of WinINet would keep the
+// program from starting where WinINet is not installed. X(name, parameters), each returning
+// a Win32 error code.
+#define WININET_ENTRY_POINTS(X)                                                                    \
+    X(InternetDial, (HWND, LPSTR connectoid, DWORD flags, DWORD_PTR * connection, DWORD reserved)) \
+    X(InternetHangUp, (DWORD_PTR connection, DWORD reserved))
 
 struct WinInet {
-    PFN_InternetDial dial = nullptr;
-    PFN_InternetHangUp hangUp = nullptr;
+#define WININET_DECLARE_ENTRY_POINT(name, parameters)                                              \
+    typedef DWORD(WINAPI* PFN_##name) parameters;                                                  \
+    PFN_##name name = nullptr;
+    WININET_ENTRY_POINTS(WININET_DECLARE_ENTRY_POINT)
+#undef WININET_DECLARE_ENTRY_POINT
 };
 
 const WinInet& GetWinInet() {
     static const WinInet entryPoints = [] {
         WinInet loaded;
         if (HMODULE module = LoadSystemLibrary("WININET.DLL")) {
-            loaded.dial = reinterpret_cast<PFN_InternetDial>(
-                reinterpret_cast<void*>(::GetProcAddress(module, "InternetDial")));
-            loaded.hangUp = reinterpret_cast<PFN_InternetHangUp>(
-                reinterpret_cast<void*>(::GetProcAddress(module, "InternetHangUp")));
+#define WININET_RESOLVE_ENTRY_POINT(name, parameters)                                              \
+    loaded.name = GetEntryPoint<WinInet::PFN_##name>(module, #name);
+            WININET_ENTRY_POINTS(WININET_RESOLVE_ENTRY_POINT)
+#undef WININET_RESOLVE_ENTRY_POINT
         }
         return loaded;
     }();
@@ -116,8 +120,8 @@ BOOL CDialupConnection::Dial(BOOL bUnattended) {
     const WinInet& winInet = GetWinInet();
     DWORD flags = bUnattended ? (INTERNET_DIAL_UNATTENDED | INTERNET_AUTODIAL_FORCE_ONLINE)
                               : INTERNET_AUTODIAL_FORCE_ONLINE;
-    if (winInet.dial != nullptr &&
-        winInet.dial(nullptr, &m_strName[0], flags, &m_hConnection, 0) == ERROR_SUCCESS)
+    if (winInet.InternetDial != nullptr &&
+        winInet.InternetDial(nullptr, &m_strName[0], flags, &m_hConnection, 0) == ERROR_SUCCESS)
         return TRUE;
     m_hConnection = kNoConnection;
     return FALSE;
@@ -125,8 +129,8 @@ BOOL CDialupConnection::Dial(BOOL bUnattended) {
 
 BOOL CDialupConnection::HangUp() {
     const WinInet& winInet = GetWinInet();
-    if (winInet.hangUp != nullptr)
-        winInet.hangUp(m_hConnection, 0);
+    if (winInet.InternetHangUp != nullptr)
+        winInet.InternetHangUp(m_hConnection, 0);
     m_hConnection = kNoConnection;
     return TRUE;
 }

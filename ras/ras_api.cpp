@@ -5,12 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 
-PFN_RasGetProjectionInfoA RasGetProjectionInfoA = nullptr;
-PFN_RasEnumConnectionsA RasEnumConnectionsA = nullptr;
-PFN_RasEnumEntriesA RasEnumEntriesA = nullptr;
-PFN_RasEditPhonebookEntryA RasEditPhonebookEntryA = nullptr;
-PFN_RasConnectionNotificationA RasConnectionNotificationA = nullptr;
-PFN_RasGetEntryPropertiesA RasGetEntryPropertiesA = nullptr;
+#define RAS_DEFINE_ENTRY_POINT(name, required, parameters) PFN_##name name = nullptr;
+RAS_ENTRY_POINTS(RAS_DEFINE_ENTRY_POINT)
+#undef RAS_DEFINE_ENTRY_POINT
 
 namespace {
 
@@ -24,10 +21,6 @@ constexpr int kMaxEnumRetries = 4;
 
 bool IsBufferTooSmall(DWORD result) {
     return result == ERROR_BUFFER_TOO_SMALL || result == ERROR_NOT_ENOUGH_MEMORY;
-}
-
-template <typename T> void Resolve(T& entryPoint, const char* name) {
-    entryPoint = reinterpret_cast<T>(reinterpret_cast<void*>(::GetProcAddress(g_hRasApi, name)));
 }
 
 RASCONN* AllocateRecords(DWORD size) {
@@ -48,15 +41,13 @@ BOOL LoadRasApi() {
     if (g_hRasApi == nullptr)
         return FALSE;
 
-    Resolve(RasGetProjectionInfoA, "RasGetProjectionInfoA");
-    Resolve(RasEnumConnectionsA, "RasEnumConnectionsA");
-    Resolve(RasEnumEntriesA, "RasEnumEntriesA");
-    Resolve(RasEditPhonebookEntryA, "RasEditPhonebookEntryA");
-    Resolve(RasConnectionNotificationA, "RasConnectionNotificationA");
-    Resolve(RasGetEntryPropertiesA, "RasGetEntryPropertiesA");
-
-    if (RasGetProjectionInfoA == nullptr || RasEnumConnectionsA == nullptr ||
-        RasEnumEntriesA == nullptr || RasEditPhonebookEntryA == nullptr) {
+    bool complete = true;
+#define RAS_RESOLVE_ENTRY_POINT(name, required, parameters)                                        \
+    name = GetEntryPoint<PFN_##name>(g_hRasApi, #name);                                            \
+    complete = complete && (name != nullptr || !(required));
+    RAS_ENTRY_POINTS(RAS_RESOLVE_ENTRY_POINT)
+#undef RAS_RESOLVE_ENTRY_POINT
+    if (!complete) {
         UnloadRasApi();
         return FALSE;
     }
@@ -68,12 +59,9 @@ void UnloadRasApi() {
         ::FreeLibrary(g_hRasApi);
         g_hRasApi = nullptr;
     }
-    RasGetProjectionInfoA = nullptr;
-    RasEnumConnectionsA = nullptr;
-    RasEnumEntriesA = nullptr;
-    RasEditPhonebookEntryA = nullptr;
-    RasConnectionNotificationA = nullptr;
-    RasGetEntryPropertiesA = nullptr;
+#define RAS_FORGET_ENTRY_POINT(name, required, parameters) name = nullptr;
+    RAS_ENTRY_POINTS(RAS_FORGET_ENTRY_POINT)
+#undef RAS_FORGET_ENTRY_POINT
 }
 
 DWORD EnumRasConnections(RASCONN** list, bool* outOfMemory) {

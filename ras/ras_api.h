@@ -53,26 +53,26 @@ constexpr DWORD RASP_PppIp = 0x8021;
 constexpr DWORD RASCN_Connection = 0x00000001;
 constexpr DWORD RASCN_Disconnection = 0x00000002;
 
-// Entry points, with the platform's documented arguments. Each returns 0 on success and a
-// RAS error code otherwise. Resolved in this order; the first four are required.
-typedef DWORD(WINAPI* PFN_RasGetProjectionInfoA)(HRASCONN, DWORD projection, void* info,
-                                                 DWORD* size);
-typedef DWORD(WINAPI* PFN_RasEnumConnectionsA)(RASCONN* connections, DWORD* size, DWORD* count);
-typedef DWORD(WINAPI* PFN_RasEnumEntriesA)(const char* reserved, const char* phoneBook,
-                                           void* entries, DWORD* size, DWORD* count);
-typedef DWORD(WINAPI* PFN_RasEditPhonebookEntryA)(HWND, const char* phoneBook,
-                                                  const char* entryName);
-typedef DWORD(WINAPI* PFN_RasConnectionNotificationA)(HRASCONN, HANDLE event, DWORD flags);
-typedef DWORD(WINAPI* PFN_RasGetEntryPropertiesA)(const char* phoneBook, const char* entryName,
-                                                  void* entry, DWORD* entrySize, BYTE* deviceInfo,
-                                                  DWORD* deviceInfoSize);
+// The entry points, with the platform's documented arguments, each declared, defined and
+// resolved from this one list, in its order: X(name, required, parameters). Each returns 0 on
+// success and a RAS error code otherwise. Without a required one the library is not used;
+// without RasConnectionNotificationA the program polls.
+#define RAS_ENTRY_POINTS(X)                                                                        \
+    X(RasGetProjectionInfoA, true, (HRASCONN, DWORD projection, void* info, DWORD* size))          \
+    X(RasEnumConnectionsA, true, (RASCONN * connections, DWORD * size, DWORD * count))             \
+    X(RasEnumEntriesA, true,                                                                       \
+      (const char* reserved, const char* phoneBook, void* entries, DWORD* size, DWORD* count))     \
+    X(RasEditPhonebookEntryA, true, (HWND, const char* phoneBook, const char* entryName))          \
+    X(RasConnectionNotificationA, false, (HRASCONN, HANDLE event, DWORD flags))                    \
+    X(RasGetEntryPropertiesA, false,                                                               \
+      (const char* phoneBook, const char* entryName, void* entry, DWORD* entrySize,                \
+       BYTE* deviceInfo, DWORD* deviceInfoSize))
 
-extern PFN_RasGetProjectionInfoA RasGetProjectionInfoA;
-extern PFN_RasEnumConnectionsA RasEnumConnectionsA;
-extern PFN_RasEnumEntriesA RasEnumEntriesA;
-extern PFN_RasEditPhonebookEntryA RasEditPhonebookEntryA;
-extern PFN_RasConnectionNotificationA RasConnectionNotificationA; // optional: absent, we poll
-extern PFN_RasGetEntryPropertiesA RasGetEntryPropertiesA;         // optional
+#define RAS_DECLARE_ENTRY_POINT(name, required, parameters)                                        \
+    typedef DWORD(WINAPI* PFN_##name) parameters;                                                  \
+    extern PFN_##name name;
+RAS_ENTRY_POINTS(RAS_DECLARE_ENTRY_POINT)
+#undef RAS_DECLARE_ENTRY_POINT
 
 // TRUE when the library is loaded and the four required entry points are present. A failed
 // load leaves nothing loaded, so the next call tries again.
