@@ -1,5 +1,7 @@
 #include "aol_probe.h"
 
+#include "framework/handle.h"
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -9,29 +11,6 @@ namespace {
 const char kAppPathsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
 // Terminating NUL included.
 const DWORD kExpandBufferSize = 1024;
-
-// Owns an open registry key: closed once, on every path out.
-class CRegKey {
-public:
-    CRegKey() = default;
-    ~CRegKey() { Close(); }
-    CRegKey(const CRegKey&) = delete;
-    CRegKey& operator=(const CRegKey&) = delete;
-
-    LONG Open(HKEY hParent, const char* subKey, REGSAM access) {
-        Close();
-        return ::RegOpenKeyExA(hParent, subKey, 0, access, &m_hKey);
-    }
-    HKEY Get() const { return m_hKey; }
-    void Close() {
-        if (m_hKey != nullptr)
-            ::RegCloseKey(m_hKey);
-        m_hKey = nullptr;
-    }
-
-private:
-    HKEY m_hKey = nullptr;
-};
 
 // The text up to the first NUL, never more than size characters.
 std::string TextUpToNul(const char* data, size_t size) {

@@ -62,14 +62,14 @@ BOOL CConnection::IsNamed(const char* name) const {
 }
 
 BOOL CConnection::OnConnected(BOOL bFlag) {
-    m_dwFlags = (m_dwFlags & ~0x12u) | kFlagUp | ((bFlag & 1u) << 1);
+    m_dwFlags = (m_dwFlags & ~kFlagsClearedOnConnect) | kFlagUp | ((bFlag & 1u) << 1);
     if (g_logFile.m_bEnabled)
         g_logFile.WriteResource(IDS_LOG_CONNECTED, m_strName.c_str(), GetIPAddress().c_str());
     return TRUE;
 }
 
 BOOL CConnection::OnDisconnected(BOOL bFlag) {
-    m_dwFlags = (m_dwFlags & ~0x1Fu) | ((bFlag & 1u) << 1);
+    m_dwFlags = (m_dwFlags & ~kFlagsClearedOnDisconnect) | ((bFlag & 1u) << 1);
     if (g_logFile.m_bEnabled)
         g_logFile.WriteResource(IDS_LOG_DISCONNECTED, m_strName.c_str());
     return TRUE;
@@ -85,7 +85,7 @@ void CConnection::SetConnected() {
 void CConnection::SetDisconnected() {
     if ((m_dwFlags & kFlagUp) == 0)
         return;
-    m_dwFlags &= ~0x11u;
+    m_dwFlags &= ~kFlagsClearedOnSetDisconnected;
     OnDisconnected(TRUE);
 }
 

@@ -16,7 +16,12 @@ constexpr UINT WM_CONNECTION_DOWN = WM_APP + 2;
 
 // Bits of CConnection::m_dwFlags.
 constexpr DWORD kFlagUp = 0x01;
-constexpr DWORD kFlagLastCallFlag = 0x02;
+constexpr DWORD kFlagLastCallFlag = 0x02; // the bFlag of the last OnConnected/OnDisconnected
+constexpr DWORD kFlagReserved = 0x10;     // nothing sets it; every change of state clears it
+// What a change of state clears before it sets its own bits.
+constexpr DWORD kFlagsClearedOnConnect = kFlagLastCallFlag | kFlagReserved;
+constexpr DWORD kFlagsClearedOnDisconnect = 0x1F; // bits 0 to 4
+constexpr DWORD kFlagsClearedOnSetDisconnected = kFlagUp | kFlagReserved;
 
 class CConnection {
 public:

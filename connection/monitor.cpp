@@ -4,6 +4,7 @@
 
 #include "app/message_box.h"
 #include "app/resource.h"
+#include "framework/handle.h"
 #include "framework/thread.h"
 
 HANDLE g_hStopEvent = nullptr;
@@ -60,13 +61,13 @@ UINT __cdecl MonitorThreadProc(void*) {
     if (RasConnectionNotificationA == nullptr)
         return PollConnections();
 
-    HANDLE hNotify = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    if (hNotify == nullptr)
+    CHandle notify(::CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    if (!notify.IsValid())
         return static_cast<UINT>(-1);
 
     // A notification pending together with the stop signal is taken first.
-    HANDLE waitList[2] = {hNotify, g_hStopEvent};
-    if (RasConnectionNotificationA(INVALID_HANDLE_VALUE, hNotify,
+    HANDLE waitList[2] = {notify.Get(), g_hStopEvent};
+    if (RasConnectionNotificationA(INVALID_HANDLE_VALUE, notify.Get(),
                                    RASCN_Connection | RASCN_Disconnection) == 0) {
         // A check that ran out of memory is tried again at the polling interval, so that a
         // change RAS signalled meanwhile is not lost until the next signal.
@@ -79,9 +80,8 @@ UINT __cdecl MonitorThreadProc(void*) {
                 ::Sleep(kSettleDelayMs);
             timeout = CheckConnections() ? INFINITE : kPollIntervalMs;
         }
-        RasConnectionNotificationA(INVALID_HANDLE_VALUE, hNotify, 0);
+        RasConnectionNotificationA(INVALID_HANDLE_VALUE, notify.Get(), 0);
     }
-    ::CloseHandle(hNotify);
     return 0;
 }
 

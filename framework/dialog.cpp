@@ -10,13 +10,6 @@
 // Help topics of dialogs are numbered from this base plus the template id.
 constexpr DWORD kHelpIdBaseResource = 0x20000;
 
-std::string CControl::GetWindowText() const {
-    int length = ::GetWindowTextLengthA(m_hWnd);
-    std::vector<char> text(static_cast<size_t>(length > 0 ? length : 0) + 1);
-    ::GetWindowTextA(m_hWnd, text.data(), static_cast<int>(text.size()));
-    return text.data();
-}
-
 CDialog::CDialog(UINT templateId, HWND hParent) : m_nTemplateId(templateId), m_hParent(hParent) {}
 
 CDialog::~CDialog() = default;

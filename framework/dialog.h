@@ -4,14 +4,11 @@
 
 #include <windows.h>
 
-#include <string>
-
 // A control of a dialog, bound by id when the dialog initialises.
 class CControl {
 public:
     HWND m_hWnd = nullptr;
     void SetWindowText(const char* text) { ::SetWindowTextA(m_hWnd, text); }
-    std::string GetWindowText() const;
 };
 
 class CListBox : public CControl {

@@ -1,4 +1,4 @@
-// An owner for kernel handles: one owner per handle, copying forbidden.
+// Owners for kernel handles and registry keys: one owner per handle, copying forbidden.
 #pragma once
 
 #include <windows.h>
@@ -36,4 +36,27 @@ private:
     }
 
     HANDLE m_h = nullptr;
+};
+
+// Owns an open registry key: closed once, on every path out.
+class CRegKey {
+public:
+    CRegKey() = default;
+    ~CRegKey() { Close(); }
+    CRegKey(const CRegKey&) = delete;
+    CRegKey& operator=(const CRegKey&) = delete;
+
+    LONG Open(HKEY hParent, const char* subKey, REGSAM access) {
+        Close();
+        return ::RegOpenKeyExA(hParent, subKey, 0, access, &m_hKey);
+    }
+    HKEY Get() const { return m_hKey; }
+    void Close() {
+        if (m_hKey != nullptr)
+            ::RegCloseKey(m_hKey);
+        m_hKey = nullptr;
+    }
+
+private:
+    HKEY m_hKey = nullptr;
 };

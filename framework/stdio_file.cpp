@@ -4,45 +4,21 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <utility>
+
+// The stream owns the descriptor and the handle under it: closing it closes all three.
 CStdioFile::~CStdioFile() {
     if (m_pStream != nullptr)
         std::fclose(m_pStream);
-    else if (m_hFile != INVALID_HANDLE_VALUE)
-        ::CloseHandle(m_hFile);
 }
 
 BOOL CStdioFile::Open(const char* path, UINT flags) {
-    if (m_hFile != INVALID_HANDLE_VALUE || path == nullptr || *path == '\0')
+    if (m_hFile != INVALID_HANDLE_VALUE || path == nullptr || *path == '\0' ||
+        (flags & ~kKnownFlags) != 0 || (flags & kRequiredFlags) != kRequiredFlags)
         return FALSE;
 
-    DWORD access = 0;
-    switch (flags & 0x3) {
-    case modeRead:
-        access = GENERIC_READ;
-        break;
-    case modeWrite:
-        access = GENERIC_WRITE;
-        break;
-    default:
-        access = GENERIC_READ | GENERIC_WRITE;
-        break;
-    }
-
-    DWORD share = 0;
-    switch (flags & 0x70) {
-    case shareDenyWrite:
-        share = FILE_SHARE_READ;
-        break;
-    case shareDenyRead:
-        share = FILE_SHARE_WRITE;
-        break;
-    case shareDenyNone:
-        share = FILE_SHARE_READ | FILE_SHARE_WRITE;
-        break;
-    default: // exclusive and compatibility modes share nothing
-        break;
-    }
-
+    DWORD access = GENERIC_READ | GENERIC_WRITE;
+    DWORD share = (flags & shareDenyWrite) ? FILE_SHARE_READ : 0;
     DWORD disposition = OPEN_EXISTING;
     if (flags & modeCreate)
         disposition = (flags & modeNoTruncate) ? OPEN_ALWAYS : CREATE_ALWAYS;
@@ -52,23 +28,13 @@ BOOL CStdioFile::Open(const char* path, UINT flags) {
     if (h == INVALID_HANDLE_VALUE)
         return FALSE;
 
-    int crtMode = (flags & typeBinary) ? _O_BINARY : _O_TEXT;
-    const char* streamMode = nullptr;
-    if ((flags & 0x3) == modeRead) {
-        crtMode |= _O_RDONLY;
-        streamMode = (flags & typeBinary) ? "rb" : "rt";
-    } else {
-        // The update mode reads and writes; positioning is left to the caller.
-        crtMode |= (flags & 0x3) == modeWrite ? _O_WRONLY : _O_RDWR;
-        streamMode = (flags & typeBinary) ? "r+b" : "r+t";
-    }
-
-    int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), crtMode);
+    // The update mode reads and writes; positioning is left to the caller.
+    int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_TEXT | _O_RDWR);
     if (fd == -1) {
         ::CloseHandle(h);
         return FALSE;
     }
-    FILE* stream = _fdopen(fd, streamMode);
+    FILE* stream = _fdopen(fd, "r+t");
     if (stream == nullptr) {
         _close(fd); // also closes the handle
         return FALSE;
@@ -101,15 +67,8 @@ void CStdioFile::Flush() {
 }
 
 void CStdioFile::Close() {
-    FILE* stream = m_pStream;
-    HANDLE h = m_hFile;
-    m_pStream = nullptr;
+    FILE* stream = std::exchange(m_pStream, nullptr);
     m_hFile = INVALID_HANDLE_VALUE;
-    bool failed = false;
-    if (stream != nullptr)
-        failed = std::fclose(stream) != 0; // closes the descriptor and the handle with it
-    else if (h != INVALID_HANDLE_VALUE)
-        failed = ::CloseHandle(h) == FALSE;
-    if (failed)
+    if (stream != nullptr && std::fclose(stream) != 0)
         throw CFileException(ERROR_WRITE_FAULT);
 }

@@ -15,28 +15,26 @@ public:
 
 class CStdioFile {
 public:
-    // Open mode flags; they combine like the classic framework's.
+    // Open mode flags, with the classic framework's values; only those the log opens with.
+    // Without shareDenyWrite the file is shared with nobody, without modeCreate it must exist.
     enum OpenFlags : UINT {
-        modeRead = 0x0000,
-        modeWrite = 0x0001,
-        modeReadWrite = 0x0002,
-        shareCompat = 0x0000,
-        shareExclusive = 0x0010,
+        modeReadWrite = 0x0002, // required: there is no read-only or write-only mode
         shareDenyWrite = 0x0020,
-        shareDenyRead = 0x0030,
-        shareDenyNone = 0x0040,
-        modeNoTruncate = 0x2000,
         modeCreate = 0x1000,
-        typeText = 0x4000,
-        typeBinary = 0x8000,
+        modeNoTruncate = 0x2000, // with modeCreate: an existing file keeps its content
+        typeText = 0x4000,       // required: CRLF line ends, there is no binary mode
     };
+    static constexpr UINT kRequiredFlags = modeReadWrite | typeText;
+    static constexpr UINT kKnownFlags =
+        kRequiredFlags | shareDenyWrite | modeCreate | modeNoTruncate;
 
     CStdioFile() = default;
     virtual ~CStdioFile();
     CStdioFile(const CStdioFile&) = delete;
     CStdioFile& operator=(const CStdioFile&) = delete;
 
-    // Returns 0 on failure, raises nothing, and leaves the handle invalid.
+    // Returns 0 on failure (flags outside kKnownFlags or without kRequiredFlags included),
+    // raises nothing, and leaves the handle invalid.
     virtual BOOL Open(const char* path, UINT flags);
     // Each raises CFileException on failure.
     virtual void SeekToEnd();

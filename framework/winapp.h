@@ -10,10 +10,11 @@ public:
     CWinApp(const CWinApp&) = delete;
     CWinApp& operator=(const CWinApp&) = delete;
 
-    // Returns FALSE to end the process without a message loop.
-    virtual BOOL InitInstance() { return TRUE; }
+    // Runs the application; its result is kept for the classic signature only: a
+    // dialog-based application does all its work here, and no message loop follows.
+    virtual BOOL InitInstance() { return FALSE; }
 
     // The process entry's work: failing file probes raise no system error boxes, then
-    // InitInstance runs. Returns the process exit code.
+    // InitInstance runs. Returns the process exit code, 0.
     int Run();
 };

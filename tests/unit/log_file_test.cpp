@@ -243,6 +243,22 @@ TEST_F(LogFileTest, MessagesAreFormattedAndMissingStringsGiveEmptyMessages) {
     EXPECT_EQ("after", lines[1].substr(2 * kMessageStart));
 }
 
+TEST_F(LogFileTest, FileOpensOnlyInTheModesItImplements) {
+    CStdioFile file;
+    // Read-only, binary and flags it does not know are refused, and nothing is created.
+    EXPECT_FALSE(file.Open(m_path.c_str(), CStdioFile::modeCreate | CStdioFile::typeText));
+    EXPECT_FALSE(file.Open(m_path.c_str(), CStdioFile::modeCreate | CStdioFile::modeReadWrite));
+    EXPECT_FALSE(file.Open(m_path.c_str(), CLogFile::kOpenMode | 0x8000));
+    EXPECT_FALSE(FileExists(m_path));
+    EXPECT_EQ(INVALID_HANDLE_VALUE, file.m_hFile);
+    // Without modeCreate the file must exist.
+    EXPECT_FALSE(file.Open(m_path.c_str(), CStdioFile::modeReadWrite | CStdioFile::typeText));
+    ASSERT_TRUE(file.Open(m_path.c_str(), CLogFile::kOpenMode));
+    file.WriteString("line\n");
+    file.Close();
+    EXPECT_EQ("line\r\n", ReadWholeFile(m_path));
+}
+
 TEST_F(LogFileTest, UnwritableFileReturnsZeroAndStaysOpen) {
     // Every write to this device fails with "disk full".
     m_log.SetPathAndOpen("Z:\\dev\\full");
