@@ -97,7 +97,7 @@ IdleFigures MeasureIdle(CRasStandin& standin, HANDLE hApp, const Options& option
     IdleFigures figures;
     CChildProcess baseline;
     if (!baseline.Start(BaselineV6Path(), MakeScratchDir(scratchName), "/thread") ||
-        baseline.WaitForWindow() == nullptr)
+        WaitForStartedWindow(baseline) == nullptr)
         return figures;
     ::Sleep(kSettleMs);
     DWORD checks = standin.table.GetCounters().dwEnumCalls;
@@ -107,7 +107,7 @@ IdleFigures MeasureIdle(CRasStandin& standin, HANDLE hApp, const Options& option
     figures.checks = standin.table.GetCounters().dwEnumCalls - checks;
     figures.appCpuMs = ProcessCpuMs(hApp) - appCpu;
     figures.baselineCpuMs = ProcessCpuMs(baseline.Process()) - baselineCpu;
-    figures.ok = baseline.Terminate();
+    figures.ok = baseline.Terminate(0);
     return figures;
 }
 
@@ -265,8 +265,9 @@ double RunNotificationMode(CReport& report, const Options& options) {
     // list line added from another process, after the same pauses; then the same lines as
     // the program got, for what the list alone costs in memory.
     CChildProcess baseline;
+    HWND baselineWindow = nullptr;
     if (!baseline.Start(BaselineV6Path(), MakeScratchDir("lines_baseline"), "") ||
-        baseline.WaitForWindow() == nullptr)
+        (baselineWindow = WaitForStartedWindow(baseline)) == nullptr)
         return Failed(report, "5. Private memory", "the baseline did not come up");
     ::Sleep(kSettleMs);
     SIZE_T baseBefore = ProcessPrivateBytes(baseline.Process());
@@ -274,7 +275,7 @@ double RunNotificationMode(CReport& report, const Options& options) {
     for (unsigned i = 0; i < options.latencySample; ++i) {
         ::Sleep(pause(random));
         LONGLONG sent = Qpc();
-        ::SendMessageA(baseline.Window(), kAddLinesMessage, 1, i);
+        ::SendMessageA(baselineWindow, kAddLinesMessage, 1, i);
         oneLine.push_back(QpcToMs(Qpc() - sent));
     }
     report.Add({"1. One list line added by the baseline dialog (with manifest), sent from "
@@ -282,12 +283,12 @@ double RunNotificationMode(CReport& report, const Options& options) {
                 "", Fixed(Median(oneLine), 2) + " / " + Fixed(Percentile(oneLine, 99), 2) + " ms",
                 "", "", ""});
     DWORD_PTR result = 0;
-    ::SendMessageTimeoutA(baseline.Window(), kAddLinesMessage,
+    ::SendMessageTimeoutA(baselineWindow, kAddLinesMessage,
                           options.notifyEvents - options.latencySample, options.latencySample,
                           SMTO_NORMAL, 120000, &result);
     ::Sleep(kSettleMs);
     SIZE_T baseAfter = ProcessPrivateBytes(baseline.Process());
-    baseline.Terminate();
+    baseline.Terminate(0);
 
     if (memoryAtStart == 0 || memoryAfter == 0 || baseBefore == 0 || baseAfter == 0) {
         report.Fail("5. Private memory", "cannot read the process memory");

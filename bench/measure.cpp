@@ -29,25 +29,6 @@ double FileTimeMs(const FILETIME& time) {
     return static_cast<double>(value.QuadPart) / 10000.0;
 }
 
-struct FindContext {
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK FindDialogOfProcess(HWND hWnd, LPARAM param) {
-    FindContext* context = reinterpret_cast<FindContext*>(param);
-    DWORD processId = 0;
-    ::GetWindowThreadProcessId(hWnd, &processId);
-    if (processId != context->processId || !::IsWindowVisible(hWnd))
-        return TRUE;
-    char className[16] = {};
-    ::GetClassNameA(hWnd, className, sizeof className);
-    if (std::string(className) != "#32770" || ::GetDlgItem(hWnd, IDC_EVENT_LIST) == nullptr)
-        return TRUE;
-    context->found = hWnd;
-    return FALSE;
-}
-
 } // namespace
 
 LONGLONG Qpc() {
@@ -91,53 +72,20 @@ std::string Fixed(double value, int decimals) {
     return text;
 }
 
-HWND FindMainDialog(DWORD processId) {
-    FindContext context{processId, nullptr};
-    ::EnumWindows(FindDialogOfProcess, reinterpret_cast<LPARAM>(&context));
-    return context.found;
-}
-
 LRESULT ListCount(HWND hDialog) {
     return ::SendDlgItemMessageW(hDialog, IDC_EVENT_LIST, LB_GETCOUNT, 0, 0);
 }
 
-CChildProcess::~CChildProcess() {
-    if (m_info.hProcess == nullptr)
-        return;
-    if (::WaitForSingleObject(m_info.hProcess, 0) == WAIT_TIMEOUT) {
-        ::TerminateProcess(m_info.hProcess, 99);
-        ::WaitForSingleObject(m_info.hProcess, 10000);
-    }
-    ::CloseHandle(m_info.hProcess);
-    ::CloseHandle(m_info.hThread);
-}
-
-bool CChildProcess::Start(const std::string& exe, const std::string& dir,
-                          const std::string& arguments) {
-    std::string commandLine = "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    return ::CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                            dir.c_str(), &startup, &m_info) != FALSE;
-}
-
-HWND CChildProcess::WaitForWindow(DWORD timeoutMs) {
+HWND WaitForStartedWindow(const CChildProcess& child, DWORD timeoutMs) {
     DWORD start = ::GetTickCount();
     for (;;) {
-        HWND hWnd = FindMainDialog(m_info.dwProcessId);
+        HWND hWnd = FindDialogOfProcess(child.ProcessId(), true);
         if (hWnd != nullptr && ListCount(hWnd) > 0)
-            return m_hWnd = hWnd;
-        if (::GetTickCount() - start > timeoutMs ||
-            ::WaitForSingleObject(m_info.hProcess, 0) != WAIT_TIMEOUT)
+            return hWnd;
+        if (::GetTickCount() - start > timeoutMs || child.WaitForExit(0))
             return nullptr;
-        // Short polls: the start-up figure is read off this loop.
         ::Sleep(1);
     }
-}
-
-bool CChildProcess::Terminate() {
-    ::TerminateProcess(m_info.hProcess, 0);
-    return ::WaitForSingleObject(m_info.hProcess, 20000) == WAIT_OBJECT_0;
 }
 
 double TimeStartup(const std::string& exe, const std::string& dir, const std::string& arguments) {
@@ -145,13 +93,13 @@ double TimeStartup(const std::string& exe, const std::string& dir, const std::st
     LONGLONG start = Qpc();
     if (!child.Start(exe, dir, arguments))
         return -1;
-    HWND hWnd = child.WaitForWindow();
+    HWND hWnd = WaitForStartedWindow(child);
     LONGLONG shown = Qpc();
     if (hWnd == nullptr)
         return -1;
     // Closing a window under Xvfb takes 2 s (Wine waits for a window manager that is not
     // there); the figure is already taken, so the run ends at once.
-    if (!child.Terminate())
+    if (!child.Terminate(0))
         return -1;
     return QpcToMs(shown - start);
 }

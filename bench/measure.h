@@ -1,6 +1,8 @@
 // Clocks, statistics and the process figures the benchmarks read.
 #pragma once
 
+#include "child_process.h"
+
 #include <windows.h>
 
 #include <string>
@@ -31,31 +33,10 @@ std::string Fixed(double value, int decimals);
 // the milliseconds, or a negative value when the window never came.
 double TimeStartup(const std::string& exe, const std::string& dir, const std::string& arguments);
 
-// The visible main dialog (the one with the event list) of a process, or null.
-HWND FindMainDialog(DWORD processId);
 LRESULT ListCount(HWND hDialog);
 
-// A program started with CreateProcess that is ended when this goes out of scope.
-class CChildProcess {
-public:
-    CChildProcess() = default;
-    ~CChildProcess();
-    CChildProcess(const CChildProcess&) = delete;
-    CChildProcess& operator=(const CChildProcess&) = delete;
-
-    bool Start(const std::string& exe, const std::string& dir, const std::string& arguments);
-    // Waits for the main dialog with its first list line.
-    HWND WaitForWindow(DWORD timeoutMs = 20000);
-    // Ends the process at once; TRUE when it ended.
-    bool Terminate();
-
-    HANDLE Process() const { return m_info.hProcess; }
-    DWORD ProcessId() const { return m_info.dwProcessId; }
-    HWND Window() const { return m_hWnd; }
-
-private:
-    PROCESS_INFORMATION m_info = {};
-    HWND m_hWnd = nullptr;
-};
+// Waits for the child's main dialog with its first list line, polling every millisecond
+// (the start-up figure is read off this wait); null when the time ran out or it ended.
+HWND WaitForStartedWindow(const CChildProcess& child, DWORD timeoutMs = 20000);
 
 } // namespace bench

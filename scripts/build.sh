@@ -2,7 +2,7 @@
 # Sets up what is missing, then configures and builds into build/ (or $BUILD_DIR), one line per
 # stage. The compiler's output goes to <build>/build.log; its tail is shown when the build fails.
 # Arguments: -D settings for CMake, and --target NAME (repeatable) to build only what is named.
-# A build with -DLINKVIGIL_TESTS=OFF (the release) sets up only what the release needs.
+# A build with -DBUILD_TESTING=OFF (the release) sets up only what the release needs.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${BUILD_DIR:-$root/build}"
@@ -14,7 +14,7 @@ profile=all
 while [ $# -gt 0 ]; do
   case "$1" in
     --target) targets+=("$2"); shift 2 ;;
-    -DLINKVIGIL_TESTS=OFF) settings+=("$1"); profile=release; shift ;;
+    -DBUILD_TESTING=OFF) settings+=("$1"); profile=release; shift ;;
     *) settings+=("$1"); shift ;;
   esac
 done
@@ -24,14 +24,8 @@ done
 mkdir -p "$build"
 log="$build/build.log"
 : >"$log"
-quietly() {
-  if ! "$@" >>"$log" 2>&1; then
-    echo "Building: failed: $*" >&2
-    tail -n 40 "$log" >&2
-    echo "(whole output: $log)" >&2
-    exit 1
-  fi
-}
+quiet_log="$log" quiet_step=Building
+. "$root/scripts/quietly.sh"
 
 echo "Building: ${targets[*]:-everything} in $build (output in $log)"
 # LINKVIGIL_ARCH=win64 builds the same sources for 64-bit Windows, for machines that run no
@@ -42,7 +36,7 @@ quietly cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
   "${settings[@]}"
 if [ ${#targets[@]} -eq 0 ]; then
   # The tests' Wine prefix is part of everything; made first, it gets a line of its own.
-  if grep -q '^LINKVIGIL_TESTS:BOOL=ON' "$build/CMakeCache.txt" &&
+  if grep -q '^BUILD_TESTING:BOOL=ON' "$build/CMakeCache.txt" &&
      grep -q '^LINKVIGIL_WINE_TESTS:BOOL=ON' "$build/CMakeCache.txt" &&
      [ ! -f "$build/wineprefix/.ready" ]; then
     echo "Preparing Wine: a prefix for the tests in $build/wineprefix"

@@ -1,15 +1,15 @@
 #!/bin/sh
-# Creates a fresh Wine prefix for the project: no crash dialog, no Mono/Gecko prompts, no
-# menu entries or file associations written outside the prefix (winemenubuilder off), and Wine's
-# own fonts, so that caption buttons (Marlett) and dialogs (Tahoma, MS Sans Serif) look as on
-# Windows. Idempotent. Usage: make-wineprefix.sh PREFIX [win32|win64]
+# Creates a fresh Wine prefix for the project, in the environment of scripts/wine-env.sh: no
+# crash dialog, and Wine's own fonts, so that caption buttons (Marlett) and dialogs (Tahoma,
+# MS Sans Serif) look as on Windows. Idempotent; fails loudly when Wine cannot make or start
+# the prefix. Usage: make-wineprefix.sh PREFIX [win32|win64]
 set -eu
 prefix="$1"
 arch="${2:-win32}"
-loader=/usr/lib/wine/wine
-[ "$arch" = win64 ] && loader=/usr/lib/wine/wine64
-export WINEPREFIX="$prefix" WINEARCH="$arch" WINELOADER="$loader" WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+LINKVIGIL_ARCH="$arch"
+. "$(dirname "$0")/wine-env.sh"
+wine_use "$prefix"
+loader="$WINELOADER"
 if [ ! -f "$prefix/system.reg" ]; then
   rm -rf "$prefix"
   "$loader" wineboot.exe -i >/dev/null 2>&1 || true

@@ -9,7 +9,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 export BUILD_DIR="${BUILD_DIR:-$root/build-release}"
 dist="${DIST_DIR:-$root/dist}"
-"$root/scripts/build.sh" -DLINKVIGIL_TESTS=OFF -DCMAKE_BUILD_TYPE=MinSizeRel \
+"$root/scripts/build.sh" -DBUILD_TESTING=OFF -DCMAKE_BUILD_TYPE=MinSizeRel \
   -DLINKVIGIL_DIST_DIR="$dist" --target Linkvigil
 echo "Packing: $dist"
 cmake --build "$BUILD_DIR" --target dist | grep -E '^[0-9a-f]{64}  '

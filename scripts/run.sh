@@ -17,8 +17,7 @@ prefix="$build/wineprefix-run"
 mkdir -p "$run"
 [ -f "$prefix/.ready" ] || echo "Preparing Wine: a prefix for the program in $prefix"
 "$root/scripts/make-wineprefix.sh" "$prefix" "$LINKVIGIL_ARCH"
-export WINEPREFIX="$prefix" WINEARCH="$LINKVIGIL_ARCH" WINELOADER="$WINE_LOADER" WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;rasapi32=n,b"
+wine_use "$prefix"
 # The stand-in goes where the program loads RASAPI32.DLL from: never beside the executable.
 cp "$build/rasstub/full/rasapi32.dll" "$prefix/drive_c/windows/system32/rasapi32.dll"
 cp "$build/bin/Linkvigil.exe" "$run/Linkvigil.exe"

@@ -37,16 +37,8 @@ apt=($sudo env DEBIAN_FRONTEND=noninteractive LC_ALL=C apt-get --no-install-reco
 mkdir -p "$build"
 log="$build/setup-apt.log"
 : >"$log"
-
-# Runs a command with its output in the log; on failure shows the log's tail and stops.
-quietly() {
-  if ! "$@" >>"$log" 2>&1; then
-    echo "Setting up: failed: $*" >&2
-    tail -n 25 "$log" >&2
-    echo "(whole output: $log)" >&2
-    exit 1
-  fi
-}
+quiet_log="$log" quiet_step="Setting up"
+. "$root/scripts/quietly.sh"
 
 arch=""
 if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then

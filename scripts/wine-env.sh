@@ -1,10 +1,13 @@
-# Sourced by the scripts that run the program or its tests: which Windows build this machine
-# can run under Wine. Some kernels run no 32-bit program at all (32-bit emulation switched
-# off), and so no 32-bit Wine; there the same sources are built for 64-bit Windows and run
-# under 64-bit Wine, while the product stays the 32-bit build.
+# The one Wine environment of the project, sourced by every script that runs Wine, by the
+# tests' wrapper (<build>/wine-run) and by the run command.
+#
+# Which Windows build this machine can run: some kernels run no 32-bit program at all
+# (32-bit emulation switched off), and so no 32-bit Wine; there the same sources are built
+# for 64-bit Windows and run under 64-bit Wine, while the product stays the 32-bit build.
 #   LINKVIGIL_ARCH  win32 or win64 (set it to choose)
 #   WINE_LOADER     the Wine loader for that architecture
-#   wine_arch_note  prints, once, why a 64-bit build is used
+#   wine_arch_note  prints why a 64-bit build is used
+#   wine_use PREFIX exports the settings every Wine process of ours runs with (below)
 if [ -z "${LINKVIGIL_ARCH:-}" ]; then
   if /usr/lib/wine/wine --version >/dev/null 2>&1; then
     LINKVIGIL_ARCH=win32
@@ -24,4 +27,17 @@ wine_arch_note() {
   [ "$LINKVIGIL_ARCH" = win64 ] || return 0
   echo "Note: this machine cannot run 32-bit programs (its kernel's 32-bit emulation is off), so"
   echo "      Wine runs a 64-bit build of the same sources; the shipped Linkvigil.exe is 32-bit."
+}
+
+# A prefix of the build's own, never ~/.wine; quiet unless WINEDEBUG says otherwise.
+# DLL overrides:
+#   mscoree,mshtml=        no Mono or Gecko prompts
+#   winemenubuilder.exe=d  Wine writes no menu entries or file associations outside the prefix
+#   rasapi32=n,b           a RAS stand-in put in system32 is loaded instead of Wine's own;
+#                          while Wine's file is there, Wine's built-in RAS is loaded as usual
+# Overrides the caller had already set are kept, after ours.
+wine_use() {
+  export WINEPREFIX="$1" WINEARCH="$LINKVIGIL_ARCH" WINELOADER="$WINE_LOADER"
+  export WINEDEBUG="${WINEDEBUG:--all}"
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;rasapi32=n,b${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 }

@@ -9,28 +9,6 @@
 
 namespace {
 
-struct FindContext {
-    DWORD pid;
-    bool wantMain;
-    HWND found;
-};
-
-BOOL CALLBACK FindDialogOfProcess(HWND hWnd, LPARAM param) {
-    FindContext* context = reinterpret_cast<FindContext*>(param);
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(hWnd, &pid);
-    char className[32] = {};
-    ::GetClassNameA(hWnd, className, sizeof className);
-    if (pid != context->pid || std::string(className) != "#32770" || !::IsWindowVisible(hWnd))
-        return TRUE;
-    bool isMain = ::GetDlgItem(hWnd, IDC_EVENT_LIST) != nullptr;
-    if (isMain == context->wantMain) {
-        context->found = hWnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 std::string Narrow(const std::wstring& wide) {
     if (wide.empty())
         return std::string();
@@ -44,17 +22,6 @@ std::string Narrow(const std::wstring& wide) {
 
 } // namespace
 
-CAppUnderTest::~CAppUnderTest() {
-    if (m_process.hProcess != nullptr) {
-        if (::WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT) {
-            ::TerminateProcess(m_process.hProcess, 99);
-            ::WaitForSingleObject(m_process.hProcess, 10000);
-        }
-        ::CloseHandle(m_process.hProcess);
-        ::CloseHandle(m_process.hThread);
-    }
-}
-
 bool CAppUnderTest::Start(const std::string& dir, const std::string& exeName,
                           const std::string& workingDir, const std::string& program) {
     m_dir = dir;
@@ -62,24 +29,18 @@ bool CAppUnderTest::Start(const std::string& dir, const std::string& exeName,
     const std::string source = program.empty() ? ProgramPath() : program;
     if (!::CopyFileA(source.c_str(), exe.c_str(), FALSE))
         return false;
-    std::string commandLine = "\"" + exe + "\"";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    const std::string& cwd = workingDir.empty() ? dir : workingDir;
-    return ::CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                            cwd.c_str(), &startup, &m_process) != FALSE;
+    return m_process.Start(exe, workingDir.empty() ? dir : workingDir);
 }
 
 HWND CAppUnderTest::WaitForWindow(DWORD timeoutMs) {
-    FindContext context{m_process.dwProcessId, true, nullptr};
+    HWND found = nullptr;
     WaitFor(
         [&] {
-            context.found = nullptr;
-            ::EnumWindows(FindDialogOfProcess, reinterpret_cast<LPARAM>(&context));
-            return context.found != nullptr;
+            found = FindDialogOfProcess(m_process.ProcessId(), true);
+            return found != nullptr;
         },
         timeoutMs);
-    m_hWnd = context.found;
+    m_hWnd = found;
     return m_hWnd;
 }
 
@@ -168,20 +129,15 @@ void CAppUnderTest::Close() {
 }
 
 bool CAppUnderTest::WaitForExit(DWORD timeoutMs, DWORD* exitCode) {
-    if (::WaitForSingleObject(m_process.hProcess, timeoutMs) != WAIT_OBJECT_0)
-        return false;
-    if (exitCode != nullptr)
-        ::GetExitCodeProcess(m_process.hProcess, exitCode);
-    return true;
+    return m_process.WaitForExit(timeoutMs, exitCode);
 }
 
 void CAppUnderTest::Kill() {
-    ::TerminateProcess(m_process.hProcess, 9);
-    ::WaitForSingleObject(m_process.hProcess, 20000);
+    m_process.Terminate(9);
 }
 
 size_t CAppUnderTest::HandleCount() const {
-    return ProcessHandleCount(m_process.dwProcessId);
+    return ProcessHandleCount(m_process.ProcessId());
 }
 
 size_t CAppUnderTest::ThreadCount() const {
@@ -193,15 +149,13 @@ size_t CAppUnderTest::ThreadCount() const {
     size_t count = 0;
     for (BOOL more = ::Thread32First(snapshot, &entry); more;
          more = ::Thread32Next(snapshot, &entry))
-        count += entry.th32OwnerProcessID == m_process.dwProcessId;
+        count += entry.th32OwnerProcessID == m_process.ProcessId();
     ::CloseHandle(snapshot);
     return count;
 }
 
 HWND CAppUnderTest::FindMessageBox() const {
-    FindContext context{m_process.dwProcessId, false, nullptr};
-    ::EnumWindows(FindDialogOfProcess, reinterpret_cast<LPARAM>(&context));
-    return context.found;
+    return FindDialogOfProcess(m_process.ProcessId(), false);
 }
 
 std::string CAppUnderTest::MessageBoxText(HWND hBox) {

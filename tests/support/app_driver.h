@@ -2,6 +2,7 @@
 // own, reads its list box and button, presses the button, closes the window, reads the log.
 #pragma once
 
+#include "child_process.h"
 #include "files.h"
 #include "log_text.h"
 #include "wait.h"
@@ -13,8 +14,7 @@
 
 class CAppUnderTest {
 public:
-    CAppUnderTest() = default;
-    ~CAppUnderTest(); // ends the process if it still runs
+    CAppUnderTest() = default; // the process is ended if it still runs when this goes
     CAppUnderTest(const CAppUnderTest&) = delete;
     CAppUnderTest& operator=(const CAppUnderTest&) = delete;
 
@@ -59,12 +59,12 @@ public:
 
     std::string LogPath() const { return m_dir + "\\LogFile.txt"; }
     const std::string& Dir() const { return m_dir; }
-    HANDLE Process() const { return m_process.hProcess; }
-    DWORD ProcessId() const { return m_process.dwProcessId; }
+    HANDLE Process() const { return m_process.Process(); }
+    DWORD ProcessId() const { return m_process.ProcessId(); }
     HWND Window() const { return m_hWnd; }
 
 private:
     std::string m_dir;
-    PROCESS_INFORMATION m_process = {};
+    CChildProcess m_process;
     HWND m_hWnd = nullptr;
 };
