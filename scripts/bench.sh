@@ -8,7 +8,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup-deps.sh"
 . "$root/scripts/wine-env.sh"
 wine_arch_note
-build="${BUILD_DIR:-$root/build$([ "$LINKVIGIL_ARCH" = win64 ] && echo -win64)}"
+build="$(wine_build_dir "$root")"
 toolchain="$root/cmake/i686-w64-mingw32.cmake"
 [ "$LINKVIGIL_ARCH" = win64 ] && toolchain="$root/cmake/x86_64-w64-mingw32.cmake"
 # Figures are of the program as it ships: the release configuration.

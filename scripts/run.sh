@@ -7,7 +7,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup-deps.sh"
 . "$root/scripts/wine-env.sh"
 wine_arch_note
-build="${BUILD_DIR:-$root/build$([ "$LINKVIGIL_ARCH" = win64 ] && echo -win64)}"
+build="$(wine_build_dir "$root")"
 # Only what runs: the program, the stand-in and its control program (no tests, no benchmarks).
 BUILD_DIR="$build" "$root/scripts/build.sh" --target Linkvigil --target rasstub_full \
   --target rasctl

@@ -8,7 +8,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup-deps.sh"
 . "$root/scripts/wine-env.sh"
 wine_arch_note
-build="${BUILD_DIR:-$root/build$([ "$LINKVIGIL_ARCH" = win64 ] && echo -win64)}"
+build="$(wine_build_dir "$root")"
 BUILD_DIR="$build" "$root/scripts/build.sh" -DLINKVIGIL_WINE_TESTS=ON
 export LINKVIGIL_SOAK_CHANGES="${LINKVIGIL_SOAK_CHANGES:-25000}"
 export LINKVIGIL_SOAK_SEED="${LINKVIGIL_SOAK_SEED:-$(date +%s)}"

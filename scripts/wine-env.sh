@@ -7,6 +7,7 @@
 #   LINKVIGIL_ARCH  win32 or win64 (set it to choose)
 #   WINE_LOADER     the Wine loader for that architecture
 #   wine_arch_note  prints why a 64-bit build is used
+#   wine_build_dir ROOT  the build folder that runs here ($BUILD_DIR when set)
 #   wine_use PREFIX exports the settings every Wine process of ours runs with (below)
 if [ -z "${LINKVIGIL_ARCH:-}" ]; then
   if /usr/lib/wine/wine --version >/dev/null 2>&1; then
@@ -27,6 +28,16 @@ wine_arch_note() {
   [ "$LINKVIGIL_ARCH" = win64 ] || return 0
   echo "Note: this machine cannot run 32-bit programs (its kernel's 32-bit emulation is off), so"
   echo "      Wine runs a 64-bit build of the same sources; the shipped Linkvigil.exe is 32-bit."
+}
+
+wine_build_dir() {
+  if [ -n "${BUILD_DIR:-}" ]; then
+    echo "$BUILD_DIR"
+  elif [ "$LINKVIGIL_ARCH" = win64 ]; then
+    echo "$1/build-win64"
+  else
+    echo "$1/build"
+  fi
 }
 
 # A prefix of the build's own, never ~/.wine; quiet unless WINEDEBUG says otherwise.
