@@ -34,3 +34,7 @@ set_tests_properties(format_check_objects_to_misformatted_code PROPERTIES
 add_test(NAME release_zip
     COMMAND python3 ${CMAKE_SOURCE_DIR}/scripts/check-dist.py --exe $<TARGET_FILE:Linkvigil>
         --source ${CMAKE_SOURCE_DIR} --version ${PROJECT_VERSION} --out ${CMAKE_BINARY_DIR}/dist-check)
+
+set_tests_properties(product_imports import_check_objects_to_newer_imports
+    import_check_objects_to_unreviewed_imports sources_formatted
+    format_check_objects_to_misformatted_code release_zip PROPERTIES LABELS host)
