@@ -216,7 +216,7 @@ TEST_F(RasApiTest, ProjectionAnswersByStateAndFault) {
         DWORD expected;
     } cases[] = {
         {complete, 0, 0},
-        {pending, 0, 731},
+        {pending, 0, 730},
         {0xBAD, 0, 6},
         {complete, 720, 720},
     };

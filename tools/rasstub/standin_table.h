@@ -22,7 +22,7 @@ constexpr DWORD kErrorInvalidHandle = 6;
 constexpr DWORD kErrorInvalidParameter = 87;
 constexpr DWORD kErrorCannotFindEntry = 623;
 constexpr DWORD kErrorInvalidSize = 632;
-constexpr DWORD kErrorProjectionNotComplete = 731;
+constexpr DWORD kErrorProjectionNotComplete = 730;
 
 struct Connection {
     DWORD hConnection;
