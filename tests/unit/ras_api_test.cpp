@@ -176,15 +176,17 @@ TEST_F(RasApiTest, BrokenRepliesNeverReachBeyondTheBuffer) {
     const Case cases[] = {
         {"count beyond the first buffer", 3, 0, kNone, 1000, 10, 10 * kRecord},
         {"count beyond the second buffer", 11, 0, kNone, 1000, 11, 11 * kRecord},
-        {"603 asking for less than a record", 11, 603, 100, kNone, 0, 0},
-        {"603 asking for one byte short", 11, 603, kRecord - 1, kNone, 0, 0},
-        {"603 asking for 2 GiB", 11, 603, 0x7FFFFFFF, kNone, 0, 0},
-        {"8 asking for 4 GiB", 11, 8, 0xFFFFFFFF, kNone, 0, 0},
-        {"8 asking for just over 16 MiB", 1, 8, 16 * 1024 * 1024 + 1, kNone, 0, 0},
-        {"603 on every call: no record to hand out", 11, 603, 500, kNone, 0, 500},
-        {"other error", 2, 632, kNone, kNone, 0, 10 * kRecord},
-        {"other error with a count", 2, 87, kNone, 5, 5, 10 * kRecord},
-        {"other error with a huge count", 2, 87, kNone, 0xFFFFFFFF, 10, 10 * kRecord},
+        {"too small, asking for less than a record", 11, ERROR_BUFFER_TOO_SMALL, 100, kNone, 0, 0},
+        {"too small, asking one byte short", 11, ERROR_BUFFER_TOO_SMALL, kRecord - 1, kNone, 0, 0},
+        {"too small, asking for 2 GiB", 11, ERROR_BUFFER_TOO_SMALL, 0x7FFFFFFF, kNone, 0, 0},
+        {"out of memory, asking for 4 GiB", 11, ERROR_NOT_ENOUGH_MEMORY, 0xFFFFFFFF, kNone, 0, 0},
+        {"out of memory, asking for just over 16 MiB", 1, ERROR_NOT_ENOUGH_MEMORY,
+         16 * 1024 * 1024 + 1, kNone, 0, 0},
+        {"too small on every call: no record", 11, ERROR_BUFFER_TOO_SMALL, 500, kNone, 0, 500},
+        {"other error", 2, ERROR_INVALID_SIZE, kNone, kNone, 0, 10 * kRecord},
+        {"other error with a count", 2, ERROR_INVALID_PARAMETER, kNone, 5, 5, 10 * kRecord},
+        {"other error, huge count", 2, ERROR_INVALID_PARAMETER, kNone, 0xFFFFFFFF, 10,
+         10 * kRecord},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -216,9 +218,9 @@ TEST_F(RasApiTest, ProjectionAnswersByStateAndFault) {
         DWORD expected;
     } cases[] = {
         {complete, 0, 0},
-        {pending, 0, 730},
-        {0xBAD, 0, 6},
-        {complete, 720, 720},
+        {pending, 0, ERROR_PROJECTION_NOT_COMPLETE},
+        {0xBAD, 0, ERROR_INVALID_HANDLE},
+        {complete, ERROR_PPP_NO_PROTOCOLS_CONFIGURED, ERROR_PPP_NO_PROTOCOLS_CONFIGURED},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.expected);
@@ -273,9 +275,10 @@ TEST_F(RasApiTest, RegisteredEventsAreSignalledUntilUnregistered) {
     EXPECT_EQ(5u, m_ras.table.GetCounters().dwSignals);
 
     rasstub::Faults faults = {};
-    faults.dwNotifyError = 1;
+    faults.dwNotifyError = ERROR_INVALID_FUNCTION;
     m_ras.table.SetFaults(faults);
-    EXPECT_EQ(1u, RasConnectionNotificationA(INVALID_HANDLE_VALUE, hEvent.Get(), 3));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_FUNCTION),
+              RasConnectionNotificationA(INVALID_HANDLE_VALUE, hEvent.Get(), 3));
     EXPECT_TRUE(m_ras.table.GetRegistrations().empty());
 }
 
@@ -301,7 +304,7 @@ TEST_F(RasApiTest, RasctlRejectsBadInput) {
     for (const Case& c : cases)
         EXPECT_EQ(c.exitCode, Rasctl(c.arguments)) << c.arguments;
     rasstub::Faults faults = m_ras.table.GetFaults();
-    EXPECT_EQ(603u, faults.dwEnumError);
+    EXPECT_EQ(static_cast<DWORD>(ERROR_BUFFER_TOO_SMALL), faults.dwEnumError);
     EXPECT_EQ(100u, faults.dwEnumSize);
     EXPECT_FALSE(faults.bCount);
 }
