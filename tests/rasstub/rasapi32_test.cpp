@@ -14,6 +14,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #ifndef RASSTUB_DIR
 #error "RASSTUB_DIR must name the rasstub folder of the build"
@@ -23,12 +24,32 @@ namespace {
 
 constexpr DWORD kWait = 30000; // generous: the signal is set before the change returns
 
-// The RASPPPIP of Windows 95 and NT 4.0, which the program passes: 40 bytes. The platform's
-// newest form is longer.
+// The records of Windows 95 and NT 4.0, which the program passes: RASCONN is 412 bytes on
+// 32-bit Windows (an 8-byte handle, packed to 4 bytes, makes it 416 in a 64-bit build), and
+// RASPPPIP 40. The platform's newest forms are longer.
+constexpr DWORD kRasConnSize = sizeof(HRASCONN) == 4 ? 412 : 416;
 constexpr DWORD kRasPppIpSize = 40;
+
+constexpr BYTE kUntouched = 0xCC;
 
 HRASCONN Handle(ULONG_PTR value) {
     return reinterpret_cast<HRASCONN>(value);
+}
+
+// A caller's buffer: filled with kUntouched, then the first record's dwSize field set.
+std::vector<BYTE> Buffer(size_t size, DWORD recordSize) {
+    std::vector<BYTE> buffer(size, kUntouched);
+    std::memcpy(buffer.data(), &recordSize, sizeof recordSize);
+    return buffer;
+}
+
+// The bytes from offset on still hold kUntouched.
+bool UntouchedFrom(const std::vector<BYTE>& buffer, size_t offset) {
+    for (size_t i = offset; i < buffer.size(); ++i) {
+        if (buffer[i] != kUntouched)
+            return false;
+    }
+    return true;
 }
 
 // Runs rasctl.exe with the arguments and returns its exit code.
@@ -185,4 +206,70 @@ TEST_F(RasApiTest, RasctlRejectsBadInput) {
     EXPECT_EQ(static_cast<DWORD>(ERROR_BUFFER_TOO_SMALL), faults.dwEnumError);
     EXPECT_EQ(100u, faults.dwEnumSize);
     EXPECT_FALSE(faults.bCount);
+}
+
+// The fields lie where the platform's newest form of RASCONN has them, records follow each
+// other at the older size, nothing is written beyond the records listed, and a record of the
+// newest size is refused.
+TEST_F(RasApiTest, EnumerationWritesTheRecordsOfWindows95AndNT4) {
+    const DWORD handles[] = {m_table.Up("AOL L2TP", "10.1.2.3"), m_table.Up("Other", "10.4.5.6")};
+    const char* const names[] = {"AOL L2TP", "Other"};
+    DWORD size = kRasConnSize, count = 0;
+    std::vector<BYTE> buffer = Buffer(3 * kRasConnSize, kRasConnSize);
+    RASCONNA* records = reinterpret_cast<RASCONNA*>(buffer.data());
+    EXPECT_EQ(static_cast<DWORD>(ERROR_BUFFER_TOO_SMALL),
+              m_enumConnections(records, &size, &count));
+    EXPECT_EQ(2 * kRasConnSize, size);
+    EXPECT_EQ(2u, count);
+
+    size = 3 * kRasConnSize;
+    buffer = Buffer(3 * kRasConnSize, sizeof(RASCONNA));
+    records = reinterpret_cast<RASCONNA*>(buffer.data());
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_SIZE), m_enumConnections(records, &size, &count));
+    EXPECT_TRUE(UntouchedFrom(buffer, sizeof(DWORD)));
+
+    buffer = Buffer(3 * kRasConnSize, kRasConnSize);
+    records = reinterpret_cast<RASCONNA*>(buffer.data());
+    ASSERT_EQ(0u, m_enumConnections(records, &size, &count));
+    EXPECT_EQ(2 * kRasConnSize, size);
+    EXPECT_EQ(2u, count);
+    for (DWORD i = 0; i < 2; ++i) {
+        SCOPED_TRACE(i);
+        RASCONNA record = {};
+        std::memcpy(&record, buffer.data() + i * kRasConnSize, kRasConnSize);
+        EXPECT_EQ(kRasConnSize, record.dwSize);
+        EXPECT_EQ(Handle(handles[i]), record.hrasconn);
+        EXPECT_STREQ(names[i], record.szEntryName);
+        EXPECT_STREQ("vpn", record.szDeviceType);
+        EXPECT_STREQ("WAN Miniport (L2TP)", record.szDeviceName);
+    }
+    EXPECT_TRUE(UntouchedFrom(buffer, 2 * kRasConnSize));
+}
+
+// RASPPPIP likewise: the 40-byte record is filled and the bytes after it left alone, a shorter
+// buffer is told the size, and the newest size is refused.
+TEST_F(RasApiTest, ProjectionWritesTheRecordOfWindows95AndNT4) {
+    const HRASCONN connection = Handle(m_table.Up("AOL L2TP", "10.1.2.3"));
+    DWORD size = kRasPppIpSize - 1;
+    std::vector<BYTE> buffer = Buffer(sizeof(RASPPPIPA), kRasPppIpSize);
+    EXPECT_EQ(static_cast<DWORD>(ERROR_BUFFER_TOO_SMALL),
+              m_getProjectionInfo(connection, RASP_PppIp, buffer.data(), &size));
+    EXPECT_EQ(kRasPppIpSize, size);
+
+    size = sizeof(RASPPPIPA);
+    buffer = Buffer(sizeof(RASPPPIPA), sizeof(RASPPPIPA));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_SIZE),
+              m_getProjectionInfo(connection, RASP_PppIp, buffer.data(), &size));
+    EXPECT_TRUE(UntouchedFrom(buffer, sizeof(DWORD)));
+
+    buffer = Buffer(sizeof(RASPPPIPA), kRasPppIpSize);
+    ASSERT_EQ(0u, m_getProjectionInfo(connection, RASP_PppIp, buffer.data(), &size));
+    EXPECT_EQ(kRasPppIpSize, size);
+    RASPPPIPA record = {};
+    std::memcpy(&record, buffer.data(), kRasPppIpSize);
+    EXPECT_EQ(kRasPppIpSize, record.dwSize);
+    EXPECT_EQ(0u, record.dwError);
+    EXPECT_STREQ("10.1.2.3", record.szIpAddress);
+    EXPECT_STREQ("192.0.2.1", record.szServerIpAddress);
+    EXPECT_TRUE(UntouchedFrom(buffer, kRasPppIpSize));
 }
