@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+// The platform's RAS error codes (ERROR_BUFFER_TOO_SMALL, ...): names only, no record.
+#include <raserror.h>
+
 #include <cstddef>
 
 // This program's own record layouts: the ANSI forms of Windows 95 and NT 4.0, which every
@@ -45,9 +48,6 @@ static_assert(sizeof(RASPPPIP) == 40, "RASPPPIP is 40 bytes");
 static_assert(offsetof(RASPPPIP, dwError) == 4, "RASPPPIP.dwError");
 static_assert(offsetof(RASPPPIP, szIpAddress) == 8, "RASPPPIP.szIpAddress");
 static_assert(offsetof(RASPPPIP, szServerIpAddress) == 24, "RASPPPIP.szServerIpAddress");
-
-// RAS error codes that ask for a larger enumeration buffer.
-constexpr DWORD ERROR_BUFFER_TOO_SMALL = 603;
 
 constexpr DWORD RASP_PppIp = 0x8021;
 constexpr DWORD RASCN_Connection = 0x00000001;

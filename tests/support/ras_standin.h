@@ -3,6 +3,7 @@
 // Wine then loads our file only with WINEDLLOVERRIDES holding rasapi32=n,b (wine-run sets it).
 #pragma once
 
+#include "ras/ras_api.h"
 #include "standin_table.h"
 
 #include <string>

@@ -20,7 +20,7 @@ DWORD WINAPI FakeProjection(HRASCONN handle, DWORD projection, void* info, DWORD
     auto found = g_projections.find(handle);
     if (projection != RASP_PppIp || size == nullptr || *size != sizeof(RASPPPIP) ||
         found == g_projections.end())
-        return 731; // projection not complete
+        return ERROR_PROJECTION_NOT_COMPLETE;
     RASPPPIP* ip = static_cast<RASPPPIP*>(info);
     std::memset(ip->szIpAddress, 0, sizeof ip->szIpAddress);
     std::memcpy(ip->szIpAddress, found->second.data(),

@@ -134,7 +134,7 @@ TEST_F(MonitorTest, StopDuringThePollWaitEndsBeforeAnyCheck) {
 TEST_F(MonitorTest, FailedRegistrationEndsTheThreadWithoutChecks) {
     ASSERT_TRUE(m_standin.Install(RasLibrary::Full));
     rasstub::Faults faults = {};
-    faults.dwNotifyError = 1;
+    faults.dwNotifyError = ERROR_INVALID_FUNCTION;
     m_standin.table.SetFaults(faults);
     ASSERT_TRUE(StartMonitoring()) << "the state stays on";
     ASSERT_NE(nullptr, g_pMonitorThread);

@@ -1,18 +1,42 @@
 // A stand-in for the Remote Access Service library, answering from the shared connection
 // table. Wine's own RASAPI32 lists no connection and refuses notifications, so tests and
 // demonstrations install this one in a Wine prefix's system directory instead. The .def file
-// of each build decides which entry points it exports.
+// of each build decides which entry points it exports. Callers pass the records of Windows 95
+// and NT 4.0 (ras_records.h), shorter than the platform's newest form of each: the fields are
+// filled in a local record of the newest form, and only the caller's size is read or written.
+#include "ras_records.h"
 #include "standin_table.h"
 
 #include <cstring>
 #include <string>
 
 using rasstub::CStandinTable;
+using rasstub::kRasConnSize;
+using rasstub::kRasPppIpSize;
 using rasstub::Table;
 
 namespace {
 
 CStandinTable g_table;
+
+// The dwSize field every RAS record starts with.
+DWORD RecordSizeField(const void* record) {
+    DWORD size = 0;
+    std::memcpy(&size, record, sizeof size);
+    return size;
+}
+
+// Fills one caller's record (kRasConnSize bytes) from a listed connection.
+void WriteConnection(void* to, const rasstub::Connection& from) {
+    RASCONNA record;
+    std::memset(&record, 0, sizeof record);
+    record.dwSize = kRasConnSize;
+    record.hrasconn = reinterpret_cast<HRASCONN>(static_cast<ULONG_PTR>(from.hConnection));
+    std::memcpy(record.szEntryName, from.szEntryName, sizeof record.szEntryName);
+    std::strcpy(record.szDeviceType, "vpn");
+    std::strcpy(record.szDeviceName, "WAN Miniport (L2TP)");
+    std::memcpy(to, &record, kRasConnSize);
+}
 
 // Connections that come up while the caller grows its buffer, once: then the table is still.
 void GrowLate(Table& table) {
@@ -57,9 +81,9 @@ DWORD Register(Table& table, HANDLE hEvent, DWORD flags) {
 
 extern "C" {
 
-DWORD WINAPI StandinEnumConnections(RASCONN* connections, DWORD* size, DWORD* count) {
+DWORD WINAPI StandinEnumConnections(RASCONNA* connections, DWORD* size, DWORD* count) {
     if (connections == nullptr || size == nullptr || count == nullptr)
-        return rasstub::kErrorInvalidParameter;
+        return ERROR_INVALID_PARAMETER;
     if (!g_table.IsOpen())
         return ERROR_OPEN_FAILED;
     g_table.NoteEnumEntered();
@@ -71,7 +95,7 @@ DWORD WINAPI StandinEnumConnections(RASCONN* connections, DWORD* size, DWORD* co
     lock->counters.llLastEnumQpc = now.QuadPart;
     const rasstub::Faults& faults = lock->faults;
     DWORD listed = lock->dwConnections;
-    DWORD needed = listed * sizeof(RASCONN);
+    DWORD needed = listed * kRasConnSize;
     DWORD reported = faults.bCount ? faults.dwCount : listed;
 
     if (faults.dwEnumError != 0) {
@@ -84,24 +108,17 @@ DWORD WINAPI StandinEnumConnections(RASCONN* connections, DWORD* size, DWORD* co
             GrowLate(*lock);
         return faults.dwEnumError;
     }
-    if (*size >= sizeof(DWORD) && connections->dwSize != sizeof(RASCONN))
-        return rasstub::kErrorInvalidSize;
+    if (*size >= sizeof(DWORD) && RecordSizeField(connections) != kRasConnSize)
+        return ERROR_INVALID_SIZE;
     if (*size < needed) {
         *size = needed;
         *count = reported;
         GrowLate(*lock);
         return ERROR_BUFFER_TOO_SMALL;
     }
-    for (DWORD i = 0; i < listed; ++i) {
-        const rasstub::Connection& from = lock->connections[i];
-        RASCONN& to = connections[i];
-        std::memset(&to, 0, sizeof to);
-        to.dwSize = sizeof(RASCONN);
-        to.hrasconn = reinterpret_cast<HRASCONN>(static_cast<ULONG_PTR>(from.hConnection));
-        std::memcpy(to.szEntryName, from.szEntryName, sizeof to.szEntryName);
-        std::strcpy(to.szDeviceType, "vpn");
-        std::strcpy(to.szDeviceName, "WAN Miniport (L2TP)");
-    }
+    BYTE* records = reinterpret_cast<BYTE*>(connections);
+    for (DWORD i = 0; i < listed; ++i)
+        WriteConnection(records + i * kRasConnSize, lock->connections[i]);
     *size = needed;
     *count = reported;
     return 0;
@@ -114,8 +131,8 @@ DWORD WINAPI StandinGetProjectionInfo(HRASCONN hConnection, DWORD projection, vo
     CStandinTable::CLock lock(g_table);
     ++lock->counters.dwProjectionCalls;
     lock->counters.dwProjectionSeen = lock->counters.dwChanges;
-    if (info == nullptr || size == nullptr || projection != RASP_PppIp)
-        return rasstub::kErrorInvalidParameter;
+    if (info == nullptr || size == nullptr || projection != static_cast<DWORD>(RASP_PppIp))
+        return ERROR_INVALID_PARAMETER;
 
     const rasstub::Connection* connection = nullptr;
     DWORD handle = static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(hConnection));
@@ -124,46 +141,50 @@ DWORD WINAPI StandinGetProjectionInfo(HRASCONN hConnection, DWORD projection, vo
             connection = &lock->connections[i];
     }
     if (connection == nullptr)
-        return rasstub::kErrorInvalidHandle;
+        return ERROR_INVALID_HANDLE;
     if (lock->faults.dwProjectionError != 0)
         return lock->faults.dwProjectionError;
     if (!connection->bComplete)
-        return rasstub::kErrorProjectionNotComplete;
-    if (*size < sizeof(RASPPPIP)) {
-        *size = sizeof(RASPPPIP);
+        return ERROR_PROJECTION_NOT_COMPLETE;
+    if (*size < kRasPppIpSize) {
+        *size = kRasPppIpSize;
         return ERROR_BUFFER_TOO_SMALL;
     }
-    RASPPPIP* record = static_cast<RASPPPIP*>(info);
-    if (record->dwSize != sizeof(RASPPPIP))
-        return rasstub::kErrorInvalidSize;
-    record->dwError = 0;
-    std::memcpy(record->szIpAddress, connection->szIpAddress, sizeof record->szIpAddress);
-    std::strcpy(record->szServerIpAddress, "192.0.2.1");
-    *size = sizeof(RASPPPIP);
+    if (RecordSizeField(info) != kRasPppIpSize)
+        return ERROR_INVALID_SIZE;
+    // What the caller's record holds beyond the fields written stays as it was.
+    RASPPPIPA record;
+    std::memset(&record, 0, sizeof record);
+    std::memcpy(&record, info, kRasPppIpSize);
+    record.dwError = 0;
+    std::memcpy(record.szIpAddress, connection->szIpAddress, sizeof record.szIpAddress);
+    std::strcpy(record.szServerIpAddress, "192.0.2.1");
+    std::memcpy(info, &record, kRasPppIpSize);
+    *size = kRasPppIpSize;
     return 0;
 }
 
 // No phone book: the program only checks that these exist.
 DWORD WINAPI StandinEnumEntries(const char*, const char*, void*, DWORD* size, DWORD* count) {
     if (size == nullptr || count == nullptr)
-        return rasstub::kErrorInvalidParameter;
+        return ERROR_INVALID_PARAMETER;
     *size = 0;
     *count = 0;
     return 0;
 }
 
 DWORD WINAPI StandinEditPhonebookEntry(HWND, const char*, const char*) {
-    return rasstub::kErrorCannotFindEntry;
+    return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
 }
 
 DWORD WINAPI StandinGetEntryProperties(const char*, const char*, void*, DWORD*, BYTE*, DWORD*) {
-    return rasstub::kErrorCannotFindEntry;
+    return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
 }
 
 // Any connection handle, INVALID_HANDLE_VALUE included, registers for all connections.
 DWORD WINAPI StandinConnectionNotification(HRASCONN, HANDLE hEvent, DWORD flags) {
     if (hEvent == nullptr || hEvent == INVALID_HANDLE_VALUE)
-        return rasstub::kErrorInvalidParameter;
+        return ERROR_INVALID_PARAMETER;
     if (!g_table.IsOpen())
         return ERROR_OPEN_FAILED;
     CStandinTable::CLock lock(g_table);

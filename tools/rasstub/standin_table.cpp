@@ -1,5 +1,7 @@
 #include "standin_table.h"
 
+#include "ras_records.h"
+
 #include <cstdio>
 #include <cstring>
 

@@ -3,8 +3,6 @@
 // change the same connections. Test and demo fixture only: never shipped.
 #pragma once
 
-#include "ras/ras_api.h"
-
 #include <windows.h>
 
 #include <string>
@@ -14,15 +12,10 @@ namespace rasstub {
 
 constexpr DWORD kMaxConnections = 4096;
 constexpr DWORD kMaxRegistrations = 64;
-constexpr DWORD kEntryNameSize = kRasMaxEntryName + 1; // 257
-constexpr DWORD kIpAddressSize = kRasMaxIpAddress + 1; // 16
-
-// Errors the stand-in answers with, as the real service does.
-constexpr DWORD kErrorInvalidHandle = 6;
-constexpr DWORD kErrorInvalidParameter = 87;
-constexpr DWORD kErrorCannotFindEntry = 623;
-constexpr DWORD kErrorInvalidSize = 632;
-constexpr DWORD kErrorProjectionNotComplete = 731;
+// The widths of the RAS fields names and addresses are copied into: RASCONN's szEntryName
+// and RASPPPIP's szIpAddress (checked against <ras.h> in ras_records.h).
+constexpr DWORD kEntryNameSize = 257;
+constexpr DWORD kIpAddressSize = 16;
 
 struct Connection {
     DWORD hConnection;
@@ -46,7 +39,9 @@ struct Faults {
     DWORD dwNotifyError;     // registration answers this
     DWORD dwProjectionError; // every projection query answers this
     DWORD dwEnumError;       // every enumeration answers this, writing no record
-    BOOL bEnumSize;          // with dwEnumError 603 or 8: report dwEnumSize as the size needed
+    // With dwEnumError ERROR_BUFFER_TOO_SMALL or ERROR_NOT_ENOUGH_MEMORY: report dwEnumSize as
+    // the size needed.
+    BOOL bEnumSize;
     DWORD dwEnumSize;
     BOOL bCount; // every enumeration reports dwCount connections, whatever it wrote
     DWORD dwCount;
