@@ -7,6 +7,7 @@
 #include "app_driver.h"
 #include "program_texts.h"
 #include "ras_standin.h"
+#include "reliability/model.h"
 
 #include <gtest/gtest.h>
 
@@ -24,18 +25,8 @@
 
 using rasstub::CStandinTable;
 
+namespace reliability {
 namespace {
-
-using Lines = std::vector<std::string>;
-
-// --- What the program writes ------------------------------------------------------------------
-
-bool IsLogUp(const std::string& message) {
-    return message.rfind(kLogUpPrefix, 0) == 0 && message.back() == '.';
-}
-bool IsStateLine(const std::string& message) {
-    return message == kLogDown || IsLogUp(message);
-}
 
 // --- Settings and figures ---------------------------------------------------------------------
 
@@ -58,130 +49,6 @@ void Figure(const std::string& name, double value) {
     std::fflush(stdout);
     ::testing::Test::RecordProperty(name, std::to_string(value));
 }
-
-// --- The model --------------------------------------------------------------------------------
-
-// The stand-in's table and what the program must make of it. A check here also covers the
-// handling of what it posts, so the driver lets the program handle that before the next
-// change (Reliability::Step).
-class CModel {
-public:
-    struct Entry {
-        std::string name, ip;
-        bool complete;
-    };
-
-    // Each as the stand-in makes it: fields keep at most their size, without a NUL then.
-    void Up(const std::string& name, const std::string& ip, bool complete) {
-        table.push_back({name.substr(0, 257), ip.substr(0, 16), complete});
-    }
-    void UpMany(DWORD count, const std::string& prefix) {
-        for (DWORD i = 1; i <= count; ++i)
-            Up(prefix + std::to_string(i),
-               "10." + std::to_string(i >> 16 & 0xFF) + "." + std::to_string(i >> 8 & 0xFF) + "." +
-                   std::to_string(i & 0xFF),
-               true);
-    }
-    void Complete(const std::string& name) {
-        auto entry = Find(name);
-        if (entry != table.end())
-            entry->complete = true;
-    }
-    void Down(const std::string& name) {
-        auto entry = Find(name);
-        if (entry != table.end())
-            table.erase(entry);
-    }
-    std::vector<Entry>::iterator Find(const std::string& name) {
-        return std::find_if(table.begin(), table.end(),
-                            [&](const Entry& entry) { return entry.name == name; });
-    }
-
-    // The entry names the program matches: case-insensitive in the ASCII letters only.
-    static bool IsMonitored(const std::string& name) {
-        return name.size() == sizeof kAol - 1 &&
-               std::equal(name.begin(), name.end(), kAol, [](char a, char b) {
-                   return std::toupper(static_cast<unsigned char>(a)) == b;
-               });
-    }
-
-    // One check: the connection list up to the first monitored entry, whose projection
-    // decides. Returns TRUE when the check queries a projection.
-    bool Check() {
-        // Room for ten records at first; a longer table costs a second enumeration.
-        enumerations += table.size() > 10 ? 2 : 1;
-        if (!table.empty())
-            log.push_back(kHeader);
-        const Entry* match = nullptr;
-        for (const Entry& entry : table) {
-            log.push_back(entry.name);
-            if (IsMonitored(entry.name)) {
-                match = &entry;
-                break;
-            }
-        }
-        Apply(match != nullptr && match->complete, match != nullptr ? match->ip : "");
-        return match != nullptr;
-    }
-    // The state change that a check with this outcome brings, with its lines.
-    void Apply(bool found, const std::string& address) {
-        if (!up && found) {
-            up = true;
-            list.push_back(ListUp(address));
-            log.push_back(LogUp(address));
-            ++ups;
-        } else if (up && !found) {
-            up = false;
-            list.push_back(kListDown);
-            log.push_back(kLogDown);
-            ++downs;
-        }
-    }
-
-    std::vector<Entry> table;
-    bool up = false;
-    Lines list, log;
-    size_t ups = 0, downs = 0, enumerations = 0;
-};
-
-// Changes made to the stand-in and to every model at once.
-struct CChanges {
-    CStandinTable& table;
-    std::vector<CModel*> models;
-    size_t count = 0;
-
-    const std::vector<CModel::Entry>& Table() const { return models.front()->table; }
-    void Up(const std::string& name, const std::string& ip, bool complete = true) {
-        table.Up(name.c_str(), ip.c_str(), complete);
-        for (CModel* model : models)
-            model->Up(name, ip, complete);
-        ++count;
-    }
-    void UpMany(DWORD n, const std::string& prefix) {
-        table.UpMany(n, prefix.c_str());
-        for (CModel* model : models)
-            model->UpMany(n, prefix);
-        count += n;
-    }
-    void Complete(const std::string& name) {
-        table.Complete(name.c_str());
-        for (CModel* model : models)
-            model->Complete(name);
-        ++count;
-    }
-    void Down(const std::string& name) {
-        table.Down(name.c_str());
-        for (CModel* model : models)
-            model->Down(name);
-        ++count;
-    }
-    void DownAll() {
-        count += Table().size();
-        table.DownAll();
-        for (CModel* model : models)
-            model->table.clear();
-    }
-};
 
 // --- Reading the log back ---------------------------------------------------------------------
 
@@ -346,23 +213,6 @@ bool StateLinesAlternate(const Lines& messages, size_t* count = nullptr) {
     if (count != nullptr)
         *count = states;
     return true;
-}
-
-Lines Sorted(Lines lines) {
-    std::sort(lines.begin(), lines.end());
-    return lines;
-}
-
-Lines Names(const std::string& prefix, DWORD count) {
-    Lines names;
-    for (DWORD i = 1; i <= count; ++i)
-        names.push_back(prefix + std::to_string(i));
-    return names;
-}
-
-Lines Concat(Lines a, const Lines& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
 }
 
 // Keeps changing the stand-in's table from a thread of its own until destroyed.
@@ -1319,3 +1169,4 @@ TEST_F(Reliability, KilledWhileWritingLeavesWholeLinesAndTheNextStartAppends) {
 }
 
 } // namespace
+} // namespace reliability
