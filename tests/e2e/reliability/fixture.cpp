@@ -29,6 +29,11 @@ void Figure(const std::string& name, double value) {
     ::testing::Test::RecordProperty(name, std::to_string(value));
 }
 
+bool AltersChecks(const rasstub::Faults& faults) {
+    return faults.dwEnumError != 0 || faults.bCount || faults.dwProjectionError != 0 ||
+           faults.dwGrowBy != 0;
+}
+
 void Reliability::SetUp() {
     ASSERT_TRUE(CRasStandin::OverrideActive()) << "run under wine-run";
     ::RegDeleteKeyA(HKEY_LOCAL_MACHINE,
@@ -75,8 +80,7 @@ void Reliability::CloseAndWait(CAppUnderTest& app) {
     EXPECT_EQ(0u, exitCode);
 }
 
-void Reliability::Step(const std::function<void(CChanges&)>& make, const rasstub::Faults* faults,
-                       const Lines* faultyLines, bool faultyFound, const std::string& faultyIp) {
+void Reliability::Step(const std::function<void(CChanges&)>& make, const StepFaults& faulty) {
     CChanges changes{m_standin.table, {}};
     for (const Watched& w : m_watched)
         changes.models.push_back(w.model);
@@ -84,22 +88,23 @@ void Reliability::Step(const std::function<void(CChanges&)>& make, const rasstub
     {
         CStandinTable::CBatch batch(m_standin.table);
         DWORD before = batch.Changes();
-        m_standin.table.SetFaults(faults != nullptr ? *faults : rasstub::Faults());
+        m_standin.table.SetFaults(faulty.faults);
         make(changes);
         serial = batch.Changes();
         ASSERT_GT(serial, before) << "a step must change the table";
     }
     m_changes += changes.count;
     ++m_steps;
+    const bool predicted = !AltersChecks(faulty.faults);
     bool projection = false;
     for (const Watched& w : m_watched) {
         size_t listed = w.model->list.size();
-        if (faultyLines == nullptr) {
+        if (predicted) {
             projection = w.model->Check();
-        } else { // the model knows no faults: the case says what the check finds
-            w.model->log.insert(w.model->log.end(), faultyLines->begin(), faultyLines->end());
-            w.model->Apply(faultyFound, faultyIp);
-            projection = std::any_of(faultyLines->begin(), faultyLines->end(),
+        } else {
+            w.model->log.insert(w.model->log.end(), faulty.lines.begin(), faulty.lines.end());
+            w.model->Apply(faulty.found, faulty.ip);
+            projection = std::any_of(faulty.lines.begin(), faulty.lines.end(),
                                      [](const std::string& s) { return s == kAol; });
         }
         if (m_watched.size() > 1) {

@@ -33,6 +33,18 @@ void Figure(const std::string& name, double value);
 
 // --- The fixture ------------------------------------------------------------------------------
 
+// A step under faults of the stand-in. The model knows no faults: while one changes what a
+// check reads (AltersChecks), the step says what the check writes and decides instead.
+struct StepFaults {
+    rasstub::Faults faults = {};
+    Lines lines = {};    // what the check writes
+    bool found = false;  // whether it finds the monitored connection up
+    std::string ip = {}; // at this address
+};
+
+// Faults that change what a check reads: enumeration and projection answers.
+bool AltersChecks(const rasstub::Faults& faults);
+
 class Reliability : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -54,9 +66,7 @@ protected:
     // then waits until the program has checked the new table and handled what the check
     // posted, so that every state the model expects is seen by a check and the next change
     // meets a program at rest. With several programs, every step must post to each.
-    void Step(const std::function<void(CChanges&)>& make, const rasstub::Faults* faults = nullptr,
-              const Lines* faultyLines = nullptr, bool faultyFound = false,
-              const std::string& faultyIp = "");
+    void Step(const std::function<void(CChanges&)>& make, const StepFaults& faulty = {});
 
     // Which watched programs have ended, for a failure message.
     std::string Gone();

@@ -41,57 +41,55 @@ rasstub::Faults GrowBy(DWORD count) {
 
 TEST_F(Reliability, HostileRasDataIsReadWithinBoundsAndDecidesAsTheRulesSay) {
     using Connections = std::vector<std::pair<std::string, std::string>>;
-    const Lines none;
     const std::string longName(300, 'N');
+    // Each case starts from a known state, then one step puts its connections in the table
+    // with its faults on. Where a fault changes what the check reads, the case says what the
+    // check writes and whether it finds the connection up; elsewhere the model says it.
     struct Case {
         const char* what;
         bool upBefore;
-        rasstub::Faults faults;
         DWORD many; // Conn1, Conn2, ... first
         Connections connections;
-        Lines lines; // what the check writes when a fault is on; else the model says
-        bool found;
-        const char* ip;
+        StepFaults check;
     } cases[] = {
         // clang-format off
-        {"count larger than the records", true, Count(4), 0,
-         {{"Office", "10.3.1.1"}}, {kHeader, "Office", "", "", ""}, false, ""},
-        {"count beyond the buffer (ten records)", false, Count(0xFFFFFFFF), 0,
-         {{"Office", "10.3.1.1"}, {kAol, "10.3.1.2"}}, {kHeader, "Office", kAol}, true, "10.3.1.2"},
-        {"count beyond the buffer, no match", true, Count(1000000), 0,
+        {"count larger than the records", true, 0, {{"Office", "10.3.1.1"}},
+         {Count(4), {kHeader, "Office", "", "", ""}}},
+        {"count beyond the buffer (ten records)", false, 0,
+         {{"Office", "10.3.1.1"}, {kAol, "10.3.1.2"}},
+         {Count(0xFFFFFFFF), {kHeader, "Office", kAol}, true, "10.3.1.2"}},
+        {"count beyond the buffer, no match", true, 0,
          {{"Office", "10.3.1.1"}, {"Home", "10.3.1.2"}},
-         Concat({kHeader, "Office", "Home"}, Lines(8, "")), false, ""},
-        {"size smaller than a record", true, EnumError(603, 100), 0,
-         {{kAol, "10.3.2.1"}}, none, false, ""},
-        {"size of one record and a byte, every time", false, EnumError(603, sizeof(RASCONN) + 1), 0,
-         {{kAol, "10.3.2.2"}, {"Office", "10.3.1.1"}}, none, false, ""},
-        {"huge size", true, EnumError(603, 0xFFFFFFF0), 0,
-         {{kAol, "10.3.2.3"}}, none, false, ""},
-        {"out of memory, size of twenty records, every time", true, EnumError(8, 20 * sizeof(RASCONN)), 0,
-         {{kAol, "10.3.2.4"}, {"Office", "10.3.1.1"}}, none, false, ""},
-        {"error 5 with a count", true, EnumErrorAndCount(5, 2), 0,
-         {{kAol, "10.3.3.1"}}, {kHeader, "", ""}, false, ""},
-        {"error 632 with a count", true, EnumErrorAndCount(632, 1), 0,
-         {{kAol, "10.3.3.2"}}, {kHeader, ""}, false, ""},
-        {"error 0xFFFFFFFF", true, EnumError(0xFFFFFFFF), 0,
-         {{kAol, "10.3.3.3"}}, none, false, ""},
-        {"projection error 633 while down", false, ProjectionError(633), 0,
-         {{kAol, "10.3.4.1"}}, {kHeader, kAol}, false, ""},
-        {"projection error 5 while up", true, ProjectionError(5), 0,
-         {{kAol, "10.3.4.2"}}, {kHeader, kAol}, false, ""},
-        {"entry name without a NUL", false, {}, 0,
-         {{longName, "10.3.5.1"}, {kAol, "10.3.5.2"}}, none, false, ""},
-        {"address without a NUL", false, {}, 0,
-         {{kAol, "123.123.123.1234567"}}, none, false, ""},
-        {"four thousand connections", false, {}, 4000,
-         {{kAol, "10.3.6.1"}}, none, false, ""},
+         {Count(1000000), Concat({kHeader, "Office", "Home"}, Lines(8, ""))}},
+        {"size smaller than a record", true, 0, {{kAol, "10.3.2.1"}},
+         {EnumError(603, 100)}},
+        {"size of one record and a byte, every time", false, 0,
+         {{kAol, "10.3.2.2"}, {"Office", "10.3.1.1"}},
+         {EnumError(603, sizeof(RASCONN) + 1)}},
+        {"huge size", true, 0, {{kAol, "10.3.2.3"}},
+         {EnumError(603, 0xFFFFFFF0)}},
+        {"out of memory, size of twenty records, every time", true, 0,
+         {{kAol, "10.3.2.4"}, {"Office", "10.3.1.1"}},
+         {EnumError(8, 20 * sizeof(RASCONN))}},
+        {"error 5 with a count", true, 0, {{kAol, "10.3.3.1"}},
+         {EnumErrorAndCount(5, 2), {kHeader, "", ""}}},
+        {"error 632 with a count", true, 0, {{kAol, "10.3.3.2"}},
+         {EnumErrorAndCount(632, 1), {kHeader, ""}}},
+        {"error 0xFFFFFFFF", true, 0, {{kAol, "10.3.3.3"}},
+         {EnumError(0xFFFFFFFF)}},
+        {"projection error 633 while down", false, 0, {{kAol, "10.3.4.1"}},
+         {ProjectionError(633), {kHeader, kAol}}},
+        {"projection error 5 while up", true, 0, {{kAol, "10.3.4.2"}},
+         {ProjectionError(5), {kHeader, kAol}}},
+        {"entry name without a NUL", false, 0, {{longName, "10.3.5.1"}, {kAol, "10.3.5.2"}}, {}},
+        {"address without a NUL", false, 0, {{kAol, "123.123.123.1234567"}}, {}},
+        {"four thousand connections", false, 4000, {{kAol, "10.3.6.1"}}, {}},
         // A table that grows while the buffer is enlarged is asked again: the connection
         // that is still there is still found.
-        {"table grows between the two enumerations", true, GrowBy(1), 10,
-         {{kAol, "10.3.7.1"}}, Concat(Concat({kHeader}, Names("Conn", 10)), {kAol}), true,
-         "10.3.7.1"},
-        {"three thousand connections, a count of five thousand", true, Count(5000), 3000,
-         {}, Concat({kHeader}, Names("Conn", 3000)), false, ""},
+        {"table grows between the two enumerations", true, 10, {{kAol, "10.3.7.1"}},
+         {GrowBy(1), Concat(Concat({kHeader}, Names("Conn", 10)), {kAol}), true, "10.3.7.1"}},
+        {"three thousand connections, a count of five thousand", true, 3000, {},
+         {Count(5000), Concat({kHeader}, Names("Conn", 3000))}},
         // clang-format on
     };
     ASSERT_NO_FATAL_FAILURE(Launch());
@@ -103,8 +101,6 @@ TEST_F(Reliability, HostileRasDataIsReadWithinBoundsAndDecidesAsTheRulesSay) {
             changes.Up(c.upBefore ? kAol : "Idle", "10.3.0.1");
         }));
         ASSERT_EQ(c.upBefore, m_model.up);
-        bool faulty = c.faults.dwEnumError != 0 || c.faults.bCount ||
-                      c.faults.dwProjectionError != 0 || c.faults.dwGrowBy != 0;
         ASSERT_NO_FATAL_FAILURE(Step(
             [&](CChanges& changes) {
                 changes.DownAll();
@@ -113,7 +109,7 @@ TEST_F(Reliability, HostileRasDataIsReadWithinBoundsAndDecidesAsTheRulesSay) {
                 for (const auto& connection : c.connections)
                     changes.Up(connection.first, connection.second);
             },
-            &c.faults, faulty ? &c.lines : nullptr, c.found, c.ip));
+            c.check));
         ++hostile;
         ASSERT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), ::WaitForSingleObject(m_app.Process(), 0));
         ASSERT_EQ(nullptr, m_app.FindMessageBox());
