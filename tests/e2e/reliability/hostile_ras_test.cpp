@@ -9,6 +9,9 @@
 namespace reliability {
 namespace {
 
+// RAS's "the port is already in use" (raserror.h), here as a projection query's answer.
+constexpr DWORD kErrorPortNotAvailable = 633;
+
 // Faults of the stand-in for the table below.
 rasstub::Faults Count(DWORD count) {
     rasstub::Faults f = {};
@@ -62,25 +65,25 @@ TEST_F(Reliability, HostileRasDataIsReadWithinBoundsAndDecidesAsTheRulesSay) {
          {{"Office", "10.3.1.1"}, {"Home", "10.3.1.2"}},
          {Count(1000000), Concat({kHeader, "Office", "Home"}, Lines(8, ""))}},
         {"size smaller than a record", true, 0, {{kAol, "10.3.2.1"}},
-         {EnumError(603, 100)}},
+         {EnumError(ERROR_BUFFER_TOO_SMALL, 100)}},
         {"size of one record and a byte, every time", false, 0,
          {{kAol, "10.3.2.2"}, {"Office", "10.3.1.1"}},
-         {EnumError(603, sizeof(RASCONN) + 1)}},
+         {EnumError(ERROR_BUFFER_TOO_SMALL, sizeof(RASCONN) + 1)}},
         {"huge size", true, 0, {{kAol, "10.3.2.3"}},
-         {EnumError(603, 0xFFFFFFF0)}},
+         {EnumError(ERROR_BUFFER_TOO_SMALL, 0xFFFFFFF0)}},
         {"out of memory, size of twenty records, every time", true, 0,
          {{kAol, "10.3.2.4"}, {"Office", "10.3.1.1"}},
-         {EnumError(8, 20 * sizeof(RASCONN))}},
+         {EnumError(ERROR_NOT_ENOUGH_MEMORY, 20 * sizeof(RASCONN))}},
         {"error 5 with a count", true, 0, {{kAol, "10.3.3.1"}},
-         {EnumErrorAndCount(5, 2), {kHeader, "", ""}}},
+         {EnumErrorAndCount(ERROR_ACCESS_DENIED, 2), {kHeader, "", ""}}},
         {"error 632 with a count", true, 0, {{kAol, "10.3.3.2"}},
-         {EnumErrorAndCount(632, 1), {kHeader, ""}}},
+         {EnumErrorAndCount(rasstub::kErrorInvalidSize, 1), {kHeader, ""}}},
         {"error 0xFFFFFFFF", true, 0, {{kAol, "10.3.3.3"}},
          {EnumError(0xFFFFFFFF)}},
         {"projection error 633 while down", false, 0, {{kAol, "10.3.4.1"}},
-         {ProjectionError(633), {kHeader, kAol}}},
+         {ProjectionError(kErrorPortNotAvailable), {kHeader, kAol}}},
         {"projection error 5 while up", true, 0, {{kAol, "10.3.4.2"}},
-         {ProjectionError(5), {kHeader, kAol}}},
+         {ProjectionError(ERROR_ACCESS_DENIED), {kHeader, kAol}}},
         {"entry name without a NUL", false, 0, {{longName, "10.3.5.1"}, {kAol, "10.3.5.2"}}, {}},
         {"address without a NUL", false, 0, {{kAol, "123.123.123.1234567"}}, {}},
         {"four thousand connections", false, 4000, {{kAol, "10.3.6.1"}}, {}},

@@ -10,6 +10,9 @@ using rasstub::CStandinTable;
 namespace reliability {
 namespace {
 
+// The Start/Stop button's control ID.
+constexpr int kStartStopId = 1000;
+
 TEST_F(Reliability, StartStopStormLeavesNoThreadOrHandleBehind) {
     const DWORD presses = Setting("LINKVIGIL_PRESSES", 1000) & ~1u;
     ASSERT_NO_FATAL_FAILURE(Launch());
@@ -51,8 +54,8 @@ TEST_F(Reliability, StartStopStormLeavesNoThreadOrHandleBehind) {
     // state line of the log, and each change below is made only once the one before was
     // handled.
     auto postPress = [&] {
-        HWND button = ::GetDlgItem(m_app.Window(), 1000);
-        ::PostMessageA(m_app.Window(), WM_COMMAND, MAKEWPARAM(1000, BN_CLICKED),
+        HWND button = ::GetDlgItem(m_app.Window(), kStartStopId);
+        ::PostMessageA(m_app.Window(), WM_COMMAND, MAKEWPARAM(kStartStopId, BN_CLICKED),
                        reinterpret_cast<LPARAM>(button));
     };
     postPress();
