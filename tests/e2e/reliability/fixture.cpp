@@ -1,0 +1,167 @@
+#include "fixture.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
+
+using rasstub::CStandinTable;
+
+namespace reliability {
+
+DWORD Setting(const char* name, DWORD fallback) {
+    char text[64];
+    DWORD length = ::GetEnvironmentVariableA(name, text, sizeof text);
+    return length == 0 || length >= sizeof text
+               ? fallback
+               : static_cast<DWORD>(std::strtoul(text, nullptr, 0));
+}
+
+std::string SettingText(const char* name) {
+    char text[MAX_PATH];
+    DWORD length = ::GetEnvironmentVariableA(name, text, sizeof text);
+    return length == 0 || length >= sizeof text ? std::string() : std::string(text, length);
+}
+
+void Figure(const std::string& name, double value) {
+    std::printf("[ FIGURES  ] %s: %.10g\n", name.c_str(), value);
+    std::fflush(stdout);
+    ::testing::Test::RecordProperty(name, std::to_string(value));
+}
+
+bool AltersChecks(const rasstub::Faults& faults) {
+    return faults.dwEnumError != 0 || faults.bCount || faults.dwProjectionError != 0 ||
+           faults.dwGrowBy != 0;
+}
+
+void Reliability::SetUp() {
+    ASSERT_TRUE(CRasStandin::OverrideActive()) << "run under wine-run";
+    ::RegDeleteKeyA(HKEY_LOCAL_MACHINE,
+                    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\aol.exe");
+    ASSERT_TRUE(m_standin.Install(RasLibrary::Full));
+    m_dir = MakeScratchDir(DirName());
+}
+
+std::string Reliability::DirName() {
+    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::replace(name.begin(), name.end(), '/', '_');
+    return "rel_" + name;
+}
+
+bool Reliability::Registered(const CAppUnderTest& app) {
+    for (const rasstub::Registration& r : m_standin.table.GetRegistrations())
+        if (r.dwProcessId == app.ProcessId())
+            return true;
+    return false;
+}
+
+void Reliability::Launch(CAppUnderTest& app, CModel& model, const std::string& exeName,
+                         const std::string& dir) {
+    ASSERT_TRUE(app.Start(dir.empty() ? m_dir : dir, exeName));
+    ASSERT_NE(nullptr, app.WaitForWindow());
+    model.list = {kNotInstalled};
+    model.log = {kNotInstalled};
+    model.table.clear();
+    model.enumerations = 0;
+    for (const rasstub::Connection& c : m_standin.table.GetConnections())
+        model.Up(rasstub::FieldText(c.szEntryName), rasstub::FieldText(c.szIpAddress),
+                 c.bComplete != FALSE);
+    model.Check();
+    ASSERT_TRUE(WaitFor([&] { return Registered(app); }));
+    ASSERT_TRUE(WaitFor([&] { return app.ListCount() >= model.list.size(); }));
+    ASSERT_EQ(model.list.size(), app.ListCount());
+    m_watched.push_back({&app, &model});
+}
+
+void Reliability::CloseAndWait(CAppUnderTest& app) {
+    app.Close();
+    DWORD exitCode = 1;
+    ASSERT_TRUE(app.WaitForExit(20000, &exitCode)) << "the process did not end";
+    EXPECT_EQ(0u, exitCode);
+}
+
+void Reliability::Step(const std::function<void(CChanges&)>& make, const StepFaults& faulty) {
+    CChanges changes{m_standin.table, {}};
+    for (const Watched& w : m_watched)
+        changes.models.push_back(w.model);
+    DWORD serial = 0;
+    {
+        CStandinTable::CBatch batch(m_standin.table);
+        DWORD before = batch.Changes();
+        m_standin.table.SetFaults(faulty.faults);
+        make(changes);
+        serial = batch.Changes();
+        ASSERT_GT(serial, before) << "a step must change the table";
+    }
+    m_changes += changes.count;
+    ++m_steps;
+    const bool predicted = !AltersChecks(faulty.faults);
+    bool projection = false;
+    for (const Watched& w : m_watched) {
+        size_t listed = w.model->list.size();
+        if (predicted) {
+            projection = w.model->Check();
+        } else {
+            w.model->log.insert(w.model->log.end(), faulty.lines.begin(), faulty.lines.end());
+            w.model->Apply(faulty.found, faulty.ip);
+            projection = std::any_of(faulty.lines.begin(), faulty.lines.end(),
+                                     [](const std::string& s) { return s == kAol; });
+        }
+        if (m_watched.size() > 1) {
+            ASSERT_GT(w.model->list.size(), listed) << "with two programs, pace by posts";
+        }
+    }
+    // A program that has ended (a crash, a trap on undefined behaviour) fails at once.
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            rasstub::Counters k = m_standin.table.GetCounters();
+            return (k.dwEnumSeen >= serial && (!projection || k.dwProjectionSeen >= serial)) ||
+                   !Gone().empty();
+        },
+        20000, 1))
+        << "no check saw change " << serial;
+    ASSERT_EQ("", Gone());
+    for (const Watched& w : m_watched) {
+        ASSERT_TRUE(
+            WaitFor([&] { return w.app->ListCount() >= w.model->list.size() || !Gone().empty(); },
+                    20000, 1))
+            << "a list line is missing";
+        ASSERT_EQ("", Gone());
+        ASSERT_EQ(w.model->list.size(), w.app->ListCount()) << "a list line too many";
+    }
+}
+
+std::string Reliability::Gone() {
+    std::string gone;
+    for (const Watched& w : m_watched) {
+        DWORD exitCode = 0;
+        if (::WaitForSingleObject(w.app->Process(), 0) == WAIT_OBJECT_0 &&
+            ::GetExitCodeProcess(w.app->Process(), &exitCode))
+            gone += "the program " + std::to_string(w.app->ProcessId()) +
+                    " has ended with exit code " + std::to_string(exitCode) + "; ";
+    }
+    return gone;
+}
+
+CEventStorm::CEventStorm(std::function<void(CStandinTable&, DWORD)> change)
+    : m_change(std::move(change)),
+      m_thread(::CreateThread(nullptr, 0, &CEventStorm::Run, this, 0, nullptr)) {}
+
+CEventStorm::~CEventStorm() {
+    m_stop = true;
+    ::WaitForSingleObject(m_thread, INFINITE);
+    ::CloseHandle(m_thread);
+}
+
+DWORD WINAPI CEventStorm::Run(void* self) {
+    CEventStorm* storm = static_cast<CEventStorm*>(self);
+    CStandinTable table;
+    while (!storm->m_stop) {
+        storm->m_change(table, storm->m_changes);
+        ++storm->m_changes;
+        ::Sleep(1);
+    }
+    return 0;
+}
+
+} // namespace reliability
