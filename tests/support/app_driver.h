@@ -23,14 +23,14 @@ public:
     bool Start(const std::string& dir, const std::string& exeName = "Linkvigil.exe",
                const std::string& workingDir = "", const std::string& program = "");
     // The main dialog once it exists (it has the event list), or null after the time-out.
-    HWND WaitForWindow(DWORD timeoutMs = 20000);
+    HWND WaitForWindow(DWORD timeoutMs = kPatienceMs);
 
     std::vector<std::string> ListLines() const;
     size_t ListCount() const;
     // Waits until the list box holds exactly these lines, in this order.
-    bool WaitForList(const std::vector<std::string>& expected, DWORD timeoutMs = 20000) const;
+    bool WaitForList(const std::vector<std::string>& expected, DWORD timeoutMs = kPatienceMs) const;
     std::string ButtonCaption() const;
-    bool WaitForCaption(const std::string& caption, DWORD timeoutMs = 20000) const;
+    bool WaitForCaption(const std::string& caption, DWORD timeoutMs = kPatienceMs) const;
 
     // A click on the button, as the user makes it; returns once the window handled it.
     void PressButton();
@@ -43,7 +43,7 @@ public:
     // The close box.
     void Close();
     // TRUE when the process ended within the time-out.
-    bool WaitForExit(DWORD timeoutMs = 20000, DWORD* exitCode = nullptr);
+    bool WaitForExit(DWORD timeoutMs = kPatienceMs, DWORD* exitCode = nullptr);
     // Ends the process at once, wherever it is, and waits until it is gone.
     void Kill();
 

@@ -5,6 +5,7 @@
 
 #include "ras/ras_api.h"
 #include "standin_table.h"
+#include "wait.h"
 
 #include <string>
 
@@ -43,7 +44,7 @@ public:
     // TRUE when a program is registered for RAS notifications: the process processId, or any
     // process when it is 0; the second waits until it is.
     bool Registered(DWORD processId = 0);
-    bool WaitForRegistration(DWORD processId = 0, DWORD timeoutMs = 20000);
+    bool WaitForRegistration(DWORD processId = 0, DWORD timeoutMs = kPatienceMs);
 
     rasstub::CStandinTable table;
 };

@@ -5,6 +5,8 @@
 // in a shared mapping.
 #pragma once
 
+#include "wait.h"
+
 #include <windows.h>
 
 // Names shared by the library and the test.
@@ -40,7 +42,7 @@ public:
 
     bool Installed() const { return m_hook != nullptr && m_answers != nullptr; }
     // Asks the window once (a paint request included); FALSE when no answer came in time.
-    bool Ask(WindowProbeAnswers& answers, DWORD timeoutMs = 20000);
+    bool Ask(WindowProbeAnswers& answers, DWORD timeoutMs = kPatienceMs);
 
 private:
     HWND m_hWnd;
