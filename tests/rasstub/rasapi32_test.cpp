@@ -238,7 +238,9 @@ TEST_F(RasApiTest, EnumerationWritesTheRecordsOfWindows95AndNT4) {
         RASCONNA record = {};
         std::memcpy(&record, buffer.data() + i * kRasConnSize, kRasConnSize);
         EXPECT_EQ(kRasConnSize, record.dwSize);
-        EXPECT_EQ(Handle(handles[i]), record.hrasconn);
+        // Copied out first: the packed field of a 64-bit build is not aligned for a reference.
+        const HRASCONN handle = record.hrasconn;
+        EXPECT_EQ(Handle(handles[i]), handle);
         EXPECT_STREQ(names[i], record.szEntryName);
         EXPECT_STREQ("vpn", record.szDeviceType);
         EXPECT_STREQ("WAN Miniport (L2TP)", record.szDeviceName);
