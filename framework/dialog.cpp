@@ -5,7 +5,6 @@
 
 #include <new>
 #include <utility>
-#include <vector>
 
 // Help topics of dialogs are numbered from this base plus the template id.
 constexpr DWORD kHelpIdBaseResource = 0x20000;

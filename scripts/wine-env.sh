@@ -46,9 +46,14 @@ wine_build_dir() {
 #   winemenubuilder.exe=d  Wine writes no menu entries or file associations outside the prefix
 #   rasapi32=n,b           a RAS stand-in put in system32 is loaded instead of Wine's own;
 #                          while Wine's file is there, Wine's built-in RAS is loaded as usual
-# Overrides the caller had already set are kept, after ours.
+# Overrides the caller had already set are kept, after ours; ours are added once however often
+# this runs in one environment.
 wine_use() {
+  local ours="mscoree,mshtml=;winemenubuilder.exe=d;rasapi32=n,b"
   export WINEPREFIX="$1" WINEARCH="$LINKVIGIL_ARCH" WINELOADER="$WINE_LOADER"
   export WINEDEBUG="${WINEDEBUG:--all}"
-  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;rasapi32=n,b${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
+  case "${WINEDLLOVERRIDES:-}" in
+    "$ours"*) ;;
+    *) export WINEDLLOVERRIDES="$ours${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}" ;;
+  esac
 }

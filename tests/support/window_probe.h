@@ -21,9 +21,9 @@ struct WindowProbeAnswers {
     LONG64 smallIcon;    // WM_GETICON, ICON_SMALL
     LONG iconic;         // IsIconic when the paint was asked for
     LONG clientWidth;    // the client area then
-    LONG iconWidth;      // SM_CXICON and SM_CYICON as the program sees them
-    LONG iconHeight;
     LONG clientHeight;
+    LONG iconWidth; // SM_CXICON and SM_CYICON as the program sees them
+    LONG iconHeight;
     LONG iconBackgroundErases; // WM_ICONERASEBKGND sent while painting
     LONG iconsDrawn;           // DrawIcon calls while painting
     LONG drawnX;               // the last one's position and icon
