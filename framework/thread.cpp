@@ -1,5 +1,7 @@
 #include "thread.h"
 
+#include "exception_state.h"
+
 #include <new>
 #include <process.h>
 
@@ -47,6 +49,7 @@ CWorkerThread* CWorkerThread::Begin(WorkerThreadProc proc, void* param, int prio
 }
 
 unsigned __stdcall CWorkerThread::Entry(void* self) {
+    CThreadExceptionState exceptionState;
     CWorkerThread* thread = static_cast<CWorkerThread*>(self);
     SetThreadMainWindow(thread->m_hMainWnd);
     // Nothing may unwind out of a thread's entry: that would end the whole process.

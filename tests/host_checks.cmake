@@ -15,6 +15,12 @@ add_test(NAME import_check_objects_to_unreviewed_imports
 set_tests_properties(import_check_objects_to_unreviewed_imports PROPERTIES
     PASS_REGULAR_EXPRESSION "not on the reviewed import list: KERNEL32.DLL!Beep\n.*add the line \"KERNEL32.DLL Beep\" to ")
 
+# No thread-local variable that the runtime allocates on a thread's first use: that
+# allocation aborts the process when it fails (each thread's exception state is the
+# framework's own for that reason).
+add_test(NAME program_has_no_lazily_allocated_thread_locals
+    COMMAND sh -c "! grep -n '__emutls_v\\.' '${CMAKE_BINARY_DIR}/Linkvigil.map'")
+
 # Formatting is checked too: every C and C++ source as .clang-format says, and a misformatted
 # copy of a real source (indented by two instead of four) must be caught.
 add_test(NAME sources_formatted COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-format.sh)
@@ -35,6 +41,7 @@ add_test(NAME release_zip
     COMMAND python3 ${CMAKE_SOURCE_DIR}/scripts/check-dist.py --exe $<TARGET_FILE:Linkvigil>
         --source ${CMAKE_SOURCE_DIR} --version ${PROJECT_VERSION} --out ${CMAKE_BINARY_DIR}/dist-check)
 
-set_tests_properties(product_imports import_check_objects_to_newer_imports
+set_tests_properties(product_imports program_has_no_lazily_allocated_thread_locals
+    import_check_objects_to_newer_imports
     import_check_objects_to_unreviewed_imports sources_formatted
     format_check_objects_to_misformatted_code release_zip PROPERTIES LABELS host)
