@@ -1,13 +1,18 @@
 #include "message_box.h"
 
+#include "framework/dialog.h"
 #include "framework/text.h"
-#include "framework/thread.h"
 
 #include <cstdarg>
+#include <cstdio>
 #include <new>
 #include <string>
 
 namespace {
+
+// Texts up to this size are built without the heap, so that a box owed to the user (the
+// thread that could not be created for lack of memory, say) appears whatever memory is left.
+constexpr int kShortTextSize = 1024;
 
 UINT WithDefaultIcon(UINT type) {
     UINT buttons = type & MB_TYPEMASK;
@@ -18,24 +23,35 @@ UINT WithDefaultIcon(UINT type) {
 }
 
 int ShowMessageBox(const char* format, UINT type, va_list args) {
-    try {
-        std::string text = FormatV(format, args);
-        std::string caption = GetApplicationTitle();
-        // The last active pop-up of the main window owns the box and is disabled meanwhile.
-        HWND owner = GetThreadMainWindow();
-        if (owner != nullptr)
-            owner = ::GetLastActivePopup(owner);
-        MSGBOXPARAMSA params = {};
-        params.cbSize = sizeof params;
-        params.hwndOwner = owner;
-        params.lpszText = text.c_str();
-        params.lpszCaption = caption.c_str();
-        params.dwStyle = WithDefaultIcon(type);
-        params.dwContextHelpId = 0;
-        return ::MessageBoxIndirectA(&params);
-    } catch (const std::bad_alloc&) {
-        return 0;
+    if (format == nullptr)
+        format = "";
+    char shortText[kShortTextSize];
+    va_list probe;
+    va_copy(probe, args);
+    int needed = std::vsnprintf(shortText, sizeof shortText, format, probe);
+    va_end(probe);
+    if (needed < 0)
+        shortText[0] = '\0';
+    const char* text = shortText;
+    // A longer text needs the heap; without it the box shows the text cut to the buffer.
+    std::string longText;
+    if (needed >= kShortTextSize) {
+        try {
+            longText = FormatV(format, args);
+            text = longText.c_str();
+        } catch (const std::bad_alloc&) {
+        }
     }
+    char caption[MAX_PATH + 1];
+    GetApplicationTitle(caption);
+    MSGBOXPARAMSA params = {};
+    params.cbSize = sizeof params;
+    params.hwndOwner = GetMessageBoxOwner(nullptr);
+    params.lpszText = text;
+    params.lpszCaption = caption;
+    params.dwStyle = WithDefaultIcon(type);
+    params.dwContextHelpId = 0;
+    return ::MessageBoxIndirectA(&params);
 }
 
 } // namespace
@@ -49,10 +65,19 @@ int MessageBoxFormat(const char* format, UINT type, ...) {
 }
 
 int MessageBoxResource(UINT id, UINT type, ...) {
-    std::string format = LoadResourceString(id);
+    char shortFormat[kShortTextSize];
+    const char* format = shortFormat;
+    std::string longFormat;
+    if (LoadResourceString(id, shortFormat, kShortTextSize) >= kShortTextSize - 1) {
+        try {
+            longFormat = LoadResourceString(id);
+            format = longFormat.c_str();
+        } catch (const std::bad_alloc&) {
+        }
+    }
     va_list args;
     va_start(args, type);
-    int result = ShowMessageBox(format.c_str(), type, args);
+    int result = ShowMessageBox(format, type, args);
     va_end(args);
     return result;
 }

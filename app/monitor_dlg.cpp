@@ -6,8 +6,6 @@
 #include "log/log_file.h"
 #include "resource.h"
 
-#include <mbstring.h>
-
 #include <cstring>
 
 namespace {
@@ -15,20 +13,16 @@ namespace {
 const char kLogFileName[] = "LogFile.txt";
 
 // "LogFile.txt" in the executable's directory, built in a MAX_PATH buffer. FALSE when the
-// executable's path cannot be had or the name does not fit: the program then runs without
-// a log.
+// executable's path cannot be had whole or the name does not fit: the program then runs
+// without a log.
 BOOL BuildLogPath(char (&path)[MAX_PATH]) {
-    DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
+    char executable[MAX_PATH + 1];
+    if (!GetExecutablePath(executable))
         return FALSE;
-    path[length] = '\0';
-    // Multibyte-aware: the trail byte 0x5C of a double-byte character is no separator.
-    unsigned char* slash = _mbsrchr(reinterpret_cast<unsigned char*>(path), '\\');
-    if (slash == nullptr)
+    size_t directoryLength = static_cast<size_t>(FileNamePart(executable) - executable);
+    if (directoryLength == 0 || directoryLength + sizeof kLogFileName > MAX_PATH)
         return FALSE;
-    size_t directoryLength = static_cast<size_t>(reinterpret_cast<char*>(slash) - path) + 1;
-    if (directoryLength + sizeof kLogFileName > MAX_PATH)
-        return FALSE;
+    std::memcpy(path, executable, directoryLength);
     std::memcpy(path + directoryLength, kLogFileName, sizeof kLogFileName);
     return TRUE;
 }
@@ -88,9 +82,8 @@ void CMonitorDlg::ToggleMonitoring() {
         m_bMonitoring = StartMonitoring();
     }
     // Into a buffer of its own: the caption must follow the state even when memory is short.
-    char caption[64] = {};
-    ::LoadStringA(::GetModuleHandleA(nullptr), IDS_START_MONITORING + (m_bMonitoring ? 1 : 0),
-                  caption, sizeof caption);
+    char caption[64];
+    LoadResourceString(IDS_START_MONITORING + (m_bMonitoring ? 1 : 0), caption, sizeof caption);
     m_btnStartStop.SetWindowText(caption);
 }
 

@@ -34,10 +34,15 @@ void CDialog::OnHelp() {
                       MB_OK | MB_ICONEXCLAMATION);
 }
 
+HWND GetMessageBoxOwner(HWND fallback) {
+    HWND mainWindow = GetThreadMainWindow();
+    return mainWindow != nullptr ? ::GetLastActivePopup(mainWindow) : fallback;
+}
+
 void ReportOutOfMemory(HWND hWnd) {
     char title[MAX_PATH + 1];
     GetApplicationTitle(title);
-    ::MessageBoxA(hWnd, "Out of memory.", title, MB_OK | MB_ICONEXCLAMATION);
+    ::MessageBoxA(GetMessageBoxOwner(hWnd), "Out of memory.", title, MB_OK | MB_ICONEXCLAMATION);
 }
 
 namespace {

@@ -93,7 +93,13 @@ private:
     bool* m_pbDefault = nullptr;
 };
 
+// The owner of the program's message boxes: the last active pop-up of the calling thread's
+// main window (the main window itself when nothing else is open), or fallback without one.
+// The owner is disabled while a box is shown.
+HWND GetMessageBoxOwner(HWND fallback);
+
 // The framework's standard report of a handler that ran out of memory: "Out of memory." in
-// an OK box with the exclamation icon, captioned with the application's title, owned by
-// hWnd. Allocates nothing, so it works when memory is short.
+// an OK box with the exclamation icon, captioned with the application's title, owned as
+// every box of the program (hWnd without a main window). Allocates nothing, so it works when
+// memory is short.
 void ReportOutOfMemory(HWND hWnd);

@@ -28,13 +28,22 @@ std::string Format(const char* format, ...) {
     return text;
 }
 
+int LoadResourceString(UINT id, char* text, int size) {
+    if (size <= 0)
+        return 0;
+    int length = ::LoadStringA(::GetModuleHandleA(nullptr), id & 0xFFFF, text, size);
+    if (length <= 0) {
+        text[0] = '\0';
+        return 0;
+    }
+    return length;
+}
+
 std::string LoadResourceString(UINT id) {
-    HINSTANCE module = ::GetModuleHandleA(nullptr);
     // LoadStringA gives no length up front: grow until the text fits with room to spare.
     std::vector<char> buffer(256);
     for (;;) {
-        int length =
-            ::LoadStringA(module, id & 0xFFFF, buffer.data(), static_cast<int>(buffer.size()));
+        int length = LoadResourceString(id, buffer.data(), static_cast<int>(buffer.size()));
         if (length <= 0)
             return std::string();
         if (static_cast<size_t>(length) < buffer.size() - 1 || buffer.size() >= 65536)
@@ -43,33 +52,32 @@ std::string LoadResourceString(UINT id) {
     }
 }
 
-namespace {
-
-// The executable's path, and where its file name starts: after the last backslash, found
-// multibyte-aware, so the trail byte 0x5C of a double-byte character is never taken for a
-// separator. No heap: the report that memory ran out uses it too.
-char* ExecutablePath(char (&path)[MAX_PATH + 1]) {
-    // One spare character: older systems leave a truncated path without its NUL.
+BOOL GetExecutablePath(char (&path)[MAX_PATH + 1]) {
+    // One spare character: older systems leave a cut path without its NUL.
     path[MAX_PATH] = '\0';
-    if (::GetModuleFileNameA(nullptr, path, MAX_PATH) == 0)
+    DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (length == 0)
         path[0] = '\0';
+    return length > 0 && length < MAX_PATH;
+}
+
+char* FileNamePart(char* path) {
     unsigned char* name = reinterpret_cast<unsigned char*>(path);
     if (unsigned char* slash = _mbsrchr(name, '\\'))
         name = slash + 1;
     return reinterpret_cast<char*>(name);
 }
 
-} // namespace
-
 std::string GetExecutableDirectory() {
     char path[MAX_PATH + 1];
-    char* name = ExecutablePath(path);
-    return std::string(path, name);
+    GetExecutablePath(path);
+    return std::string(path, FileNamePart(path));
 }
 
 void GetApplicationTitle(char (&title)[MAX_PATH + 1]) {
     char path[MAX_PATH + 1];
-    unsigned char* name = reinterpret_cast<unsigned char*>(ExecutablePath(path));
+    GetExecutablePath(path);
+    unsigned char* name = reinterpret_cast<unsigned char*>(FileNamePart(path));
     if (unsigned char* dot = _mbsrchr(name, '.'))
         *dot = '\0';
     std::memcpy(title, name, std::strlen(reinterpret_cast<char*>(name)) + 1);
