@@ -1,8 +1,9 @@
 // Out of memory at every allocation of the program's paths: start-up, a connection coming up,
 // going down, Stop, Start and close. The program is the build of tests/faults, in which the
-// allocation whose number this test sets fails. For each allocation of a path: no crash, no
-// hang, at most one message box (the standard "Out of memory." box, or the thread message
-// when the failed allocation was the thread's), every log line whole and true, and the
+// allocation whose number this test sets fails: that one alone, or (a shortage that lasts)
+// that one and every one after it until the path ends. For each allocation of a path: no
+// crash, no hang, no more message boxes than owed (the standard "Out of memory." box, or the
+// thread message when the thread could not be had), every log line whole and true, and the
 // program fully working again afterwards.
 #include "alloc_faults.h"
 #include "app/resource.h"
@@ -31,6 +32,9 @@ const char kThreadFailed[] =
     "have to use the Connect and Disconnect options from the Vantoria menu.";
 const char kFirstIp[] = "10.0.0.7";
 const char kRecoveryIp[] = "10.9.9.9";
+
+// How long memory stays short once the armed allocation fails.
+enum class Shortage { OneAllocation, UntilThePathEnds };
 
 // The paths, in the order one run takes them.
 enum class Path { Startup, Up, OtherChange, Stop, Start, Down, Close };
@@ -83,9 +87,16 @@ public:
     bool IsOpen() const { return m_pControl != nullptr; }
     LONG Allocations() const { return m_pControl->allocations; }
     LONG Failures() const { return m_pControl->failures; }
-    // The allocation that many after the ones made so far fails; 0: none.
-    void FailAfter(LONG count) {
-        ::InterlockedExchange(&m_pControl->failAt, count == 0 ? 0 : Allocations() + count);
+    // The allocation that many after the ones made so far fails (with every one after it, for
+    // a lasting shortage); 0: none.
+    void FailAfter(LONG count, Shortage shortage = Shortage::OneAllocation) {
+        if (count == 0) {
+            ::InterlockedExchange(&m_pControl->failAt, 0);
+            ::InterlockedExchange(&m_pControl->lasting, 0);
+            return;
+        }
+        ::InterlockedExchange(&m_pControl->lasting, shortage == Shortage::UntilThePathEnds);
+        ::InterlockedExchange(&m_pControl->failAt, Allocations() + count);
     }
 
 private:
@@ -136,10 +147,12 @@ protected:
     // The program as built for allocation faults.
     static std::string FaultProgram() { return AllocFaultsProgramPath(); }
 
-    // Runs every path; the allocation `nth` of path `faulty` fails (none when nth is 0). The
-    // paths after the fault bring the program back to a known state: a connection that comes
-    // up with a new address must be reported and logged as usual.
-    void Run(const std::string& dirName, Path faulty, LONG nth, RunResult& result) {
+    // Runs every path; the allocation `nth` of path `faulty` fails (none when nth is 0), and
+    // with it, for a lasting shortage, every one after it until that path ends. The paths
+    // after the fault bring the program back to a known state: a connection that comes up
+    // with a new address must be reported and logged as usual.
+    void Run(const std::string& dirName, Path faulty, LONG nth, Shortage shortage,
+             RunResult& result) {
         m_standin.table.Reset();
         CFaultControl control;
         ASSERT_TRUE(control.IsOpen());
@@ -149,7 +162,7 @@ protected:
         auto arm = [&](Path path) {
             mark = control.Allocations();
             if (path == faulty && nth > 0)
-                control.FailAfter(nth);
+                control.FailAfter(nth, shortage);
         };
         size_t logMark = 0;
         auto segment = [&] {
@@ -167,7 +180,7 @@ protected:
 
         // Start-up: counted from the first allocation, so the fault is armed before the start.
         if (faulty == Path::Startup && nth > 0)
-            control.FailAfter(nth);
+            control.FailAfter(nth, shortage);
         ASSERT_TRUE(app.Start(dir, "Linkvigil.exe", "", FaultProgram()));
         // A box during start-up shows before the window does.
         Settle(
@@ -280,6 +293,10 @@ protected:
                        reinterpret_cast<LPARAM>(button));
     }
 
+    // Every path with each of its allocations failing in turn, as the shortage says; at most
+    // boxesOwed boxes in each run.
+    void TryEveryAllocation(Shortage shortage, size_t boxesOwed);
+
     static bool Contains(const Lines& lines, const std::string& line) {
         return std::find(lines.begin(), lines.end(), line) != lines.end();
     }
@@ -289,9 +306,9 @@ protected:
 
 } // namespace
 
-TEST_F(AllocFaults, EveryAllocationOfEveryPathMayFail) {
+void AllocFaults::TryEveryAllocation(Shortage shortage, size_t boxesOwed) {
     RunResult clean;
-    Run("alloc_clean", Path::Startup, 0, clean);
+    Run("alloc_clean", Path::Startup, 0, shortage, clean);
     ASSERT_FALSE(HasFatalFailure());
     ASSERT_EQ(std::size(kPaths), clean.allocationsPerPath.size());
     EXPECT_TRUE(clean.boxes.empty());
@@ -316,12 +333,12 @@ TEST_F(AllocFaults, EveryAllocationOfEveryPathMayFail) {
                     continue;
             SCOPED_TRACE(std::string(PathName(path)) + ", allocation " + std::to_string(nth));
             RunResult run;
-            Run("alloc_fault", path, nth, run);
+            Run("alloc_fault", path, nth, shortage, run);
             if (HasFatalFailure())
                 return;
             EXPECT_TRUE(run.failed) << "the armed allocation was made";
             EXPECT_EQ(0u, run.exitCode) << "ended normally";
-            EXPECT_LE(run.boxes.size(), 1u) << "at most one box";
+            EXPECT_LE(run.boxes.size(), boxesOwed) << ::testing::PrintToString(run.boxes);
             for (const std::string& box : run.boxes)
                 EXPECT_TRUE(box == kOutOfMemory || box == kThreadFailed) << box;
             // True: each line is one the clean run wrote, and the state lines are the clean
@@ -348,4 +365,15 @@ TEST_F(AllocFaults, EveryAllocationOfEveryPathMayFail) {
     for (const auto& outcome : outcomes)
         std::printf("[ FIGURES  ] outcome \"%s\": %d runs\n", outcome.first.c_str(),
                     outcome.second);
+}
+
+// One allocation fails, the next succeeds: each handler that ran out of memory says so once.
+TEST_F(AllocFaults, EveryAllocationOfEveryPathMayFail) {
+    TryEveryAllocation(Shortage::OneAllocation, 1);
+}
+
+// From the failed allocation on, every one fails until the path ends: the program goes on,
+// the monitor thread included, and owes the same boxes.
+TEST_F(AllocFaults, AShortageFromAnyAllocationOfAPathLastsUntilThePathEnds) {
+    TryEveryAllocation(Shortage::UntilThePathEnds, 1);
 }

@@ -1,5 +1,6 @@
 // Allocation faults for a test build of the program (never the shipped one): every
-// operator new and every calloc is counted, and the one whose number the test sets fails.
+// operator new and every calloc is counted, and the one whose number the test sets fails, or
+// (a shortage that lasts) that one and every one after it until the test disarms the fault.
 // The counter and the number live in a named file mapping that the test creates and names
 // in LINKVIGIL_ALLOC_FAULTS before it starts the program, so the test can read how many
 // allocations a path made and arm the next failure while the program runs.
@@ -34,11 +35,12 @@ AllocFaultControl* Control() {
     return control;
 }
 
-// TRUE when this allocation is the one to fail.
+// TRUE when this allocation is to fail.
 bool NextAllocationFails() {
     AllocFaultControl* control = Control();
     LONG number = ::InterlockedIncrement(&control->allocations);
-    if (number != control->failAt)
+    LONG failAt = control->failAt;
+    if (failAt == 0 || number < failAt || (number > failAt && control->lasting == 0))
         return false;
     ::InterlockedIncrement(&control->failures);
     return true;
