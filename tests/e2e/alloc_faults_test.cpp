@@ -134,7 +134,8 @@ struct RunResult {
     std::vector<Lines> states;            // the state lines each path wrote, recovery last
     Lines list;                           // the list box at the end
     DWORD exitCode = 0;
-    bool failed = false; // the armed allocation was reached
+    bool failed = false;       // the armed allocation was reached
+    bool refusedStart = false; // the faulty path left "Start Monitoring" on the button
 };
 
 class AllocFaults : public ::testing::Test {
@@ -191,6 +192,7 @@ protected:
             },
             result);
         ASSERT_NE(nullptr, app.WaitForWindow()) << "no window";
+        result.refusedStart = faulty == Path::Startup && app.ButtonCaption() == kStart;
         done();
 
         arm(Path::Up);
@@ -218,6 +220,7 @@ protected:
         PostPress(app);
         Settle(
             app, [&] { return app.ButtonCaption() == kStop && m_standin.Registered(); }, result);
+        result.refusedStart |= faulty == Path::Start && app.ButtonCaption() == kStart;
         done();
 
         arm(Path::Down);
@@ -278,6 +281,10 @@ protected:
         while ((box = app.FindMessageBox()) != nullptr) {
             result.boxes.push_back(CAppUnderTest::MessageBoxText(box));
             EXPECT_EQ("Linkvigil", CAppUnderTest::WindowText(box)) << "the box's caption";
+            HWND owner = ::GetWindow(box, GW_OWNER);
+            EXPECT_TRUE(owner != nullptr && CAppUnderTest::WindowText(owner) == "Linkvigil" &&
+                        ::GetDlgItem(owner, IDC_START_STOP) != nullptr)
+                << "owned by the main window";
             ::PostMessageA(box, WM_COMMAND, IDOK, 0);
             WaitFor([&] { return !::IsWindow(box); });
             if (result.boxes.size() > 3)
@@ -341,6 +348,9 @@ void AllocFaults::TryEveryAllocation(Shortage shortage, size_t boxesOwed) {
             EXPECT_LE(run.boxes.size(), boxesOwed) << ::testing::PrintToString(run.boxes);
             for (const std::string& box : run.boxes)
                 EXPECT_TRUE(box == kOutOfMemory || box == kThreadFailed) << box;
+            // Monitoring that could not start says why, whatever memory is left for the box:
+            // the thread box, or the out-of-memory box of a start-up that ended early.
+            EXPECT_TRUE(!run.refusedStart || !run.boxes.empty()) << "monitoring off, no box";
             // True: each line is one the clean run wrote, and the state lines are the clean
             // run's with some missing, never one that did not happen.
             for (const std::string& line : run.log)
