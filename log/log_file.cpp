@@ -71,7 +71,6 @@ BOOL CLogFile::WriteV(const char* format, va_list args) {
         try {
             if (!m_bAtEnd)
                 SeekToEnd();
-            m_bAtEnd = FALSE;
             WriteString(stamp);
             WriteString(" ");
             WriteString(message.c_str());

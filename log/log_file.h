@@ -35,9 +35,10 @@ public:
     BOOL m_bEnabled;
 
 private:
-    // TRUE while the stream stands at the end of the file: after a line was written whole. The
-    // file is held deny-write, so nobody else moves its end; after an open or a failed write
-    // the position is not known and the next line seeks first.
+    // TRUE once a line was written whole since the file was opened: the stream stands at the
+    // end from then on. The file is held deny-write, so nobody else moves its end, and a write
+    // that fails stops where its last byte went, which is the end too (the C library drops
+    // what it could not write). After an open the position is not known: the next line seeks.
     BOOL m_bAtEnd = FALSE;
     // Held over a whole line and over Close: lines of two threads never interleave, and two
     // threads that both find the file closed never open it twice.

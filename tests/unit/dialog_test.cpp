@@ -17,6 +17,7 @@ constexpr UINT kTestDialogId = 900;
 constexpr UINT kOuter = WM_APP + 10;
 constexpr UINT kInner = WM_APP + 11;
 constexpr UINT kThrows = WM_APP + 12;
+constexpr UINT kPlain = WM_APP + 13;
 
 class CTestDialog : public CDialog {
 public:
@@ -24,6 +25,8 @@ public:
 
     // Runs inside OnInitDialog, with the window in place; the dialog then ends.
     std::function<void(HWND)> scenario;
+    // What the message dispatched inside the caption handler returned.
+    LRESULT nestedResult = -1;
 
 protected:
     BOOL OnInitDialog() override {
@@ -47,14 +50,22 @@ private:
         return 7;
     }
     LRESULT OnThrows(WPARAM, LPARAM) { throw std::bad_alloc(); }
+    LRESULT OnPlain(WPARAM, LPARAM) { return 5; }
+    // Handled here first, with another message dispatched meanwhile; then the platform's
+    // default handling, which stores the caption, must run for it.
+    LRESULT OnSetText(WPARAM, LPARAM) {
+        nestedResult = ::SendMessageA(m_hWnd, kPlain, 0, 0);
+        Default();
+        return 0;
+    }
 
-    static const MessageEntry<CTestDialog> s_messageTable[3];
+    static const MessageEntry<CTestDialog> s_messageTable[5];
 };
 
-const MessageEntry<CTestDialog> CTestDialog::s_messageTable[3] = {
-    {kOuter, 0, 0, &CTestDialog::OnOuter},
-    {kInner, 0, 0, &CTestDialog::OnInner},
-    {kThrows, 0, 0, &CTestDialog::OnThrows},
+const MessageEntry<CTestDialog> CTestDialog::s_messageTable[5] = {
+    {kOuter, 0, 0, &CTestDialog::OnOuter},       {kInner, 0, 0, &CTestDialog::OnInner},
+    {kThrows, 0, 0, &CTestDialog::OnThrows},     {kPlain, 0, 0, &CTestDialog::OnPlain},
+    {WM_SETTEXT, 0, 0, &CTestDialog::OnSetText},
 };
 
 struct BoxSeen {
@@ -107,6 +118,20 @@ TEST(DialogTest, DefaultHandlingBelongsToTheMessageThatAskedForIt) {
     ASSERT_EQ(IDOK, dialog.DoModal());
     EXPECT_EQ(42, outer) << "the inner message's default handling leaked into the outer one";
     EXPECT_EQ(0, inner) << "a handler that asks for default handling gets it";
+}
+
+TEST(DialogTest, DefaultHandlingAskedForAfterANestedMessageRuns) {
+    BOOL set = FALSE;
+    char caption[64] = {};
+    CTestDialog dialog;
+    dialog.scenario = [&](HWND hWnd) {
+        set = ::SetWindowTextA(hWnd, "Renamed");
+        ::GetWindowTextA(hWnd, caption, sizeof caption);
+    };
+    ASSERT_EQ(IDOK, dialog.DoModal());
+    EXPECT_EQ(5, dialog.nestedResult) << "the nested message was handled by its own handler";
+    EXPECT_STREQ("Renamed", caption) << "the default handling of WM_SETTEXT did not run";
+    EXPECT_TRUE(set);
 }
 
 TEST(DialogTest, HandlerOutOfMemoryShowsTheStandardBoxAndTheDialogGoesOn) {

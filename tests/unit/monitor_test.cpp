@@ -1,5 +1,6 @@
-// The monitor thread against the RAS stand-in: notification and polling modes, stopping,
-// and what a long run of starts and stops leaves behind.
+// The monitor thread against the RAS stand-in: notification and polling modes, stopping, a
+// check that ran out of memory, and what a long run of starts and stops leaves behind.
+#include "calloc_fault.h"
 #include "connection/connection.h"
 #include "framework/thread.h"
 #include "handle_count.h"
@@ -76,6 +77,27 @@ TEST_F(MonitorTest, NotificationModeReportsUpAndDown) {
 
     StopMonitoring();
     EXPECT_FALSE(m_standin.Registered()) << "the thread unregisters";
+}
+
+// The check for the last signal finds no memory for the record buffer and gives up; no signal
+// follows, and the change is reported all the same by the check tried again later.
+TEST_F(MonitorTest, CheckThatRanOutOfMemoryIsTriedAgainWithoutAnotherSignal) {
+    ASSERT_TRUE(m_standin.Install(RasLibrary::Full));
+    ASSERT_TRUE(StartMonitoring());
+    ASSERT_TRUE(m_standin.WaitForRegistration());
+
+    CCallocFault fault;
+    fault.FailNextOnAnotherThread();
+    m_standin.table.Up("AOL L2TP", "10.0.0.7");
+    ASSERT_EQ(WM_CONNECTION_UP, NextMessage(kPatienceMs)) << "the change was lost";
+    EXPECT_EQ(1, fault.Failures()) << "the check for the signal did not run out of memory";
+    EXPECT_EQ("10.0.0.7", g_connection.GetIPAddress());
+
+    fault.FailNextOnAnotherThread();
+    m_standin.table.Down("AOL L2TP");
+    EXPECT_EQ(WM_CONNECTION_DOWN, NextMessage(kPatienceMs)) << "the change was lost";
+    EXPECT_EQ(2, fault.Failures());
+    EXPECT_EQ(2u, m_standin.table.GetCounters().dwSignals) << "one signal per change, no more";
 }
 
 TEST_F(MonitorTest, PendingProjectionIsReportedOnceItCompletes) {
