@@ -15,8 +15,10 @@ wine_setup() {
 }
 
 wine_check() {
-  if ! "$WINE_LOADER" --version >/dev/null 2>&1; then
-    echo "32-bit Wine does not run here: $("$WINE_LOADER" --version 2>&1 | head -n 1)" >&2
+  local said status=0
+  said=$("$WINE_LOADER" --version 2>&1) || status=$?
+  if [ $status -ne 0 ]; then
+    echo "32-bit Wine does not run here: $WINE_LOADER --version: ${said:-exit status $status}" | head -n 1 >&2
     echo "  Where the kernel runs no 32-bit program, scripts/setup-deps.sh sets up emulation" >&2
     echo "  (qemu-user and a binfmt_misc entry, as root or with sudo): run it and read its end." >&2
     return 1
