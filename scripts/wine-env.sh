@@ -6,6 +6,7 @@
 #   wine_check         fails, saying why, unless 32-bit Wine runs here; says when it runs
 #                      under emulation (where the kernel runs no 32-bit program itself)
 #   wine_i386_interpreter  the program the kernel hands 32-bit Wine's loader to, if any
+#   binfmt_interpreter FILE [DIR]  the same for any executable (DIR: where binfmt_misc is)
 #   wine_use PREFIX    exports the settings every Wine process of ours runs with (below)
 WINE_LOADER=/usr/lib/wine/wine
 export WINE_LOADER
@@ -29,13 +30,20 @@ wine_check() {
   echo "Note: 32-bit programs run here under emulation ($qemu, by binfmt_misc): Wine and the tests are slower"
 }
 
-# An enabled binfmt_misc entry whose magic matches the loader's first bytes takes it before the
-# kernel's own ELF support does, on any machine: its interpreter is printed. Nothing is
-# printed where none does (or binfmt_misc is not mounted): the kernel runs the loader itself.
 wine_i386_interpreter() {
-  local dir=/proc/sys/fs/binfmt_misc head entry
+  binfmt_interpreter "$WINE_LOADER"
+}
+
+# The interpreter that the kernel hands the executable FILE to: that of an enabled binfmt_misc
+# entry (in DIR, /proc/sys/fs/binfmt_misc by default) whose magic matches FILE's first bytes.
+# Such an entry takes FILE before the kernel's own ELF support does, on any machine. Nothing
+# is printed where none does (or binfmt_misc is not mounted). Of several that match, the
+# kernel takes the one registered last, which the folder does not show: the first by name is
+# printed.
+binfmt_interpreter() {
+  local dir="${2:-/proc/sys/fs/binfmt_misc}" head entry
   [ "$(cat "$dir/status" 2>/dev/null)" = enabled ] || return 0
-  head=$(od -An -v -tx1 -N256 "$WINE_LOADER" 2>/dev/null | tr -d ' \n')
+  head=$(od -An -v -tx1 -N256 "$1" 2>/dev/null | tr -d ' \n')
   for entry in "$dir"/*; do
     case "${entry##*/}" in register | status) continue ;; esac
     # The kernel's rule: the header matches where (header XOR magic) AND mask is zero.

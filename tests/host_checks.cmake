@@ -49,7 +49,11 @@ add_test(NAME release_check_objects_to_a_dll_not_imported
 set_tests_properties(release_check_objects_to_a_dll_not_imported PROPERTIES
     PASS_REGULAR_EXPRESSION "fault: README.txt names DLLs the program does not import: GDI32\n")
 
+# How the scripts tell that 32-bit programs run under emulation: binfmt_misc entries read.
+add_test(NAME binfmt_entries_read_as_the_kernel_matches_them
+    COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/binfmt_interpreter_test.sh)
+
 set_tests_properties(product_imports import_check_objects_to_newer_imports
     import_check_objects_to_unreviewed_imports sources_formatted
     format_check_objects_to_misformatted_code release_zip release_check_objects_to_a_dll_not_imported
-    PROPERTIES LABELS host)
+    binfmt_entries_read_as_the_kernel_matches_them PROPERTIES LABELS host)
