@@ -1,4 +1,13 @@
-# 32-bit Windows: the product.
-set(MINGW_TRIPLE i686-w64-mingw32)
+# 32-bit Windows, the product: cross-compiles with MinGW-w64's win32 thread model, which keeps
+# winpthreads (and its Vista/NT-only imports) out of the executable.
+set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
-include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)
+
+set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-win32)
+set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-win32)
+set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

@@ -35,8 +35,8 @@ struct RASPPPIP {
 };
 #pragma pack(pop)
 
-// The 32-bit layout is the product's; a 64-bit build (tests on hosts without 32-bit
-// support) gets the same fields with an 8-byte handle, as the platform's 4-byte packing has it.
+// The 32-bit layout is the product's; built for 64-bit, the same fields would have an 8-byte
+// handle, as the platform's 4-byte packing has it.
 constexpr size_t kHandleSize = sizeof(HRASCONN);
 static_assert(sizeof(RASCONN) == (kHandleSize == 4 ? 412 : 416), "RASCONN size");
 static_assert(offsetof(RASCONN, dwSize) == 0, "RASCONN.dwSize");

@@ -5,14 +5,12 @@
 # --only startup,log. The build lands in build/ (or $BUILD_DIR).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-"$root/scripts/setup-deps.sh"
 . "$root/scripts/wine-env.sh"
-wine_arch_note
-build="$(wine_build_dir "$root")"
-toolchain="$root/cmake/i686-w64-mingw32.cmake"
-[ "$LINKVIGIL_ARCH" = win64 ] && toolchain="$root/cmake/x86_64-w64-mingw32.cmake"
+wine_setup "$root"
+build="${BUILD_DIR:-$root/build}"
 # Figures are of the program as it ships: the release configuration.
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=MinSizeRel \
+cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/i686-w64-mingw32.cmake" \
+  -DCMAKE_BUILD_TYPE=MinSizeRel \
   -DLINKVIGIL_WINE_TESTS=ON >/dev/null
 cmake --build "$build" --target bench -j "$(nproc)"
 
@@ -24,7 +22,8 @@ results="$build/bench/results.md"
   echo "Linkvigil benchmarks, $(date -u '+%Y-%m-%d %H:%M UTC')"
   echo
   echo "- Machine: $(lscpu | sed -n 's/^Model name: *//p' | head -1), $(nproc) cores," \
-       "$(free -m | awk '/^Mem:/ {print $2}') MB, Linux $(uname -r), $("$WINE_LOADER" --version), $LINKVIGIL_ARCH build"
+       "$(free -m | awk '/^Mem:/ {print $2}') MB, Linux $(uname -r), $("$WINE_LOADER" --version),"\
+       "32-bit programs run $(q=$(wine_i386_interpreter); echo "${q:+under }${q:-natively}")"
   echo "- Load average before the run: $(cut -d' ' -f1-3 /proc/loadavg)"
   echo
 } | tee "$results"

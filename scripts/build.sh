@@ -28,11 +28,7 @@ quiet_log="$log" quiet_step=Building
 . "$root/scripts/quietly.sh"
 
 echo "Building: ${targets[*]:-everything} in $build (output in $log)"
-# LINKVIGIL_ARCH=win64 builds the same sources for 64-bit Windows, for machines that run no
-# 32-bit program (scripts/wine-env.sh); the product is the 32-bit build.
-toolchain="$root/cmake/i686-w64-mingw32.cmake"
-[ "${LINKVIGIL_ARCH:-win32}" = win64 ] && toolchain="$root/cmake/x86_64-w64-mingw32.cmake"
-quietly cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+quietly cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/i686-w64-mingw32.cmake" \
   "${settings[@]}"
 if [ ${#targets[@]} -eq 0 ]; then
   # The tests' Wine prefix is part of everything; made first, it gets a line of its own.

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Makes the release zip with scripts/make-dist.py into a scratch folder and checks what a
 Windows user gets: the three files in their order, the program byte for byte, texts with CRLF
-line ends and no Markdown, the same time and fixed modes on every entry, and a SHA256SUMS that
-matches. Exits non-zero with one line per fault."""
+line ends and no Markdown, the same time and fixed modes on every entry, a SHA256SUMS that
+matches, and a README.txt that names the DLLs the program's import table names, no more and no
+fewer. Exits non-zero with one line per fault."""
 import argparse
 import hashlib
 import os
@@ -15,12 +16,14 @@ here = os.path.dirname(os.path.abspath(__file__))
 parser = argparse.ArgumentParser(description=__doc__)
 parser.add_argument("--exe", required=True)
 parser.add_argument("--source", required=True)
+parser.add_argument("--readme", help="the text for README.txt (docs/README-windows.txt)")
 parser.add_argument("--version", required=True)
 parser.add_argument("--out", required=True)
 args = parser.parse_args()
+readme_source = args.readme or os.path.join(args.source, "docs/README-windows.txt")
 
 subprocess.run([sys.executable, os.path.join(here, "make-dist.py"), "--version", args.version,
-                "--exe", args.exe, "--readme", os.path.join(args.source, "docs/README-windows.txt"),
+                "--exe", args.exe, "--readme", readme_source,
                 "--license", os.path.join(args.source, "LICENSE"), "--source", args.source,
                 "--out", args.out], check=True, stdout=subprocess.DEVNULL)
 
@@ -64,6 +67,24 @@ for text in ("LINKVIGIL " + args.version, "LogFile.txt",
              "NT 4.0", "No installation is needed", "MIT licence"):
     if text not in readme:
         faults.append("README.txt does not say %r" % text)
+# The DLLs it says the program uses: the capitalised names in the sentence that lists them.
+said = re.search(r"It uses only DLLs of Windows itself:(.*?)in the system folder\.", readme, re.S)
+if not said:
+    faults.append("README.txt does not list the DLLs the program uses")
+else:
+    named = set(re.findall(r"\b([A-Z][A-Z0-9]+)(?:\.DLL)?\b", said.group(1)))
+    dump = subprocess.run([os.environ.get("OBJDUMP", "i686-w64-mingw32-objdump"), "-p", args.exe],
+                          capture_output=True, text=True, check=True).stdout
+    imported = {re.sub(r"(?i)\.dll$", "", n).upper()
+                for n in re.findall(r"DLL Name: (\S+)", dump)}
+    if not imported:
+        faults.append("no DLL in the import table of %s: cannot compare" % args.exe)
+    if named - imported:
+        faults.append("README.txt names DLLs the program does not import: %s"
+                      % ", ".join(sorted(named - imported)))
+    if imported - named:
+        faults.append("README.txt does not name DLLs the program imports: %s"
+                      % ", ".join(sorted(imported - named)))
 if "MIT License" not in texts["LICENSE.txt"].decode("ascii", "replace"):
     faults.append("LICENSE.txt is not the MIT licence")
 

@@ -3,6 +3,6 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 . "$root/scripts/wine-env.sh"
-build="$(wine_build_dir "$root")"
+build="${BUILD_DIR:-$root/build}"
 wine_use "$build/wineprefix-run"
 exec "$WINE_LOADER" "$build/rasstub/rasctl.exe" "$@"

@@ -4,10 +4,9 @@
 # a short scenario on a virtual one and leaves a screenshot and the log in build/run/.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-"$root/scripts/setup-deps.sh"
 . "$root/scripts/wine-env.sh"
-wine_arch_note
-build="$(wine_build_dir "$root")"
+wine_setup "$root"
+build="${BUILD_DIR:-$root/build}"
 # Only what runs: the program, the stand-in and its control program (no tests, no benchmarks).
 BUILD_DIR="$build" "$root/scripts/build.sh" --target Linkvigil --target rasstub_full \
   --target rasctl
@@ -16,7 +15,7 @@ run="$build/run"
 prefix="$build/wineprefix-run"
 mkdir -p "$run"
 [ -f "$prefix/.ready" ] || echo "Preparing Wine: a prefix for the program in $prefix"
-"$root/scripts/make-wineprefix.sh" "$prefix" "$LINKVIGIL_ARCH"
+"$root/scripts/make-wineprefix.sh" "$prefix"
 wine_use "$prefix"
 # The stand-in goes where the program loads RASAPI32.DLL from: never beside the executable.
 cp "$build/rasstub/full/rasapi32.dll" "$prefix/drive_c/windows/system32/rasapi32.dll"

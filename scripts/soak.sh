@@ -5,10 +5,9 @@
 # further arguments go to ctest. The "[ FIGURES  ]" lines are the suite's figures.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-"$root/scripts/setup-deps.sh"
 . "$root/scripts/wine-env.sh"
-wine_arch_note
-build="$(wine_build_dir "$root")"
+wine_setup "$root"
+build="${BUILD_DIR:-$root/build}"
 BUILD_DIR="$build" "$root/scripts/build.sh" -DLINKVIGIL_WINE_TESTS=ON
 export LINKVIGIL_SOAK_CHANGES="${LINKVIGIL_SOAK_CHANGES:-25000}"
 export LINKVIGIL_SOAK_SEED="${LINKVIGIL_SOAK_SEED:-$(date +%s)}"

@@ -1,43 +1,75 @@
 # The one Wine environment of the project, sourced by every script that runs Wine, by the
-# tests' wrapper (<build>/wine-run) and by the run command.
-#
-# Which Windows build this machine can run: some kernels run no 32-bit program at all
-# (32-bit emulation switched off), and so no 32-bit Wine; there the same sources are built
-# for 64-bit Windows and run under 64-bit Wine, while the product stays the 32-bit build.
-#   LINKVIGIL_ARCH  win32 or win64 (set it to choose)
-#   WINE_LOADER     the Wine loader for that architecture
-#   wine_arch_note  prints why a 64-bit build is used
-#   wine_build_dir ROOT  the build folder that runs here ($BUILD_DIR when set)
-#   wine_use PREFIX exports the settings every Wine process of ours runs with (below)
-if [ -z "${LINKVIGIL_ARCH:-}" ]; then
-  if /usr/lib/wine/wine --version >/dev/null 2>&1; then
-    LINKVIGIL_ARCH=win32
-  else
-    LINKVIGIL_ARCH=win64
-  fi
-fi
-export LINKVIGIL_ARCH
-if [ "$LINKVIGIL_ARCH" = win64 ]; then
-  WINE_LOADER=/usr/lib/wine/wine64
-else
-  WINE_LOADER=/usr/lib/wine/wine
-fi
+# tests' wrapper (<build>/wine-run) and by the run command. Wine is 32-bit Wine, as the
+# program is a 32-bit program.
+#   WINE_LOADER        32-bit Wine's loader
+#   wine_setup ROOT    installs what is missing (scripts/setup-deps.sh), then wine_check
+#   wine_check         fails, saying why, unless 32-bit Wine runs here; says when it runs
+#                      under emulation (where the kernel runs no 32-bit program itself)
+#   wine_i386_interpreter  the program the kernel hands 32-bit Wine's loader to, if any
+#   binfmt_interpreter FILE [DIR]  the same for any executable (DIR: where binfmt_misc is)
+#   wine_use PREFIX    exports the settings every Wine process of ours runs with (below)
+WINE_LOADER=/usr/lib/wine/wine
 export WINE_LOADER
 
-wine_arch_note() {
-  [ "$LINKVIGIL_ARCH" = win64 ] || return 0
-  echo "Note: this machine cannot run 32-bit programs (its kernel's 32-bit emulation is off), so"
-  echo "      Wine runs a 64-bit build of the same sources; the shipped Linkvigil.exe is 32-bit."
+wine_setup() {
+  "$1/scripts/setup-deps.sh" && wine_check
 }
 
-wine_build_dir() {
-  if [ -n "${BUILD_DIR:-}" ]; then
-    echo "$BUILD_DIR"
-  elif [ "$LINKVIGIL_ARCH" = win64 ]; then
-    echo "$1/build-win64"
-  else
-    echo "$1/build"
+wine_check() {
+  local said status=0
+  said=$("$WINE_LOADER" --version 2>&1) || status=$?
+  if [ $status -ne 0 ]; then
+    echo "32-bit Wine does not run here: $WINE_LOADER --version: ${said:-exit status $status}" | head -n 1 >&2
+    echo "  Where the kernel runs no 32-bit program, scripts/setup-deps.sh sets up emulation" >&2
+    echo "  (qemu-user and a binfmt_misc entry, as root or with sudo): run it and read its end." >&2
+    return 1
   fi
+  local qemu
+  qemu=$(wine_i386_interpreter)
+  [ -z "$qemu" ] && return 0
+  echo "Note: 32-bit programs run here under emulation ($qemu, by binfmt_misc): Wine and the tests are slower"
+}
+
+wine_i386_interpreter() {
+  binfmt_interpreter "$WINE_LOADER"
+}
+
+# The interpreter that the kernel hands the executable FILE to: that of an enabled binfmt_misc
+# entry (in DIR, /proc/sys/fs/binfmt_misc by default) whose magic matches FILE's first bytes.
+# Such an entry takes FILE before the kernel's own ELF support does, on any machine. Nothing
+# is printed where none does (or binfmt_misc is not mounted). Of several that match, the
+# kernel takes the one registered last, which the folder does not show: the first by name is
+# printed.
+binfmt_interpreter() {
+  local dir="${2:-/proc/sys/fs/binfmt_misc}" head entry
+  [ "$(cat "$dir/status" 2>/dev/null)" = enabled ] || return 0
+  head=$(od -An -v -tx1 -N256 "$1" 2>/dev/null | tr -d ' \n')
+  for entry in "$dir"/*; do
+    case "${entry##*/}" in register | status) continue ;; esac
+    # The kernel's rule: the header matches where (header XOR magic) AND mask is zero.
+    awk -v head="$head" '
+      function digit(s, i) { return index("0123456789abcdef", substr(s, i, 1)) - 1 }
+      function byte(s, i) { return digit(s, i) * 16 + digit(s, i + 1) }
+      function and8(a, b,   r, p) {
+        r = 0
+        for (p = 1; p < 256; p *= 2) { if (a % 2 && b % 2) r += p; a = int(a / 2); b = int(b / 2) }
+        return r
+      }
+      $1 == "enabled" { on = 1 }
+      $1 == "interpreter" { interpreter = $2 }
+      $1 == "offset" { offset = $2 }
+      $1 == "magic" { magic = $2 }
+      $1 == "mask" { mask = $2 }
+      END {
+        if (!on || magic == "" || length(head) < 2 * offset + length(magic)) exit 1
+        for (i = 1; i < length(magic); i += 2) {
+          m = mask == "" ? 255 : byte(mask, i)
+          if (and8(byte(head, 2 * offset + i), m) != and8(byte(magic, i), m)) exit 1
+        }
+        print interpreter
+      }' "$entry" && return 0
+  done
+  return 0
 }
 
 # A prefix of the build's own, never ~/.wine; quiet unless WINEDEBUG says otherwise.
@@ -47,11 +79,13 @@ wine_build_dir() {
 #   rasapi32=n,b           a RAS stand-in put in system32 is loaded instead of Wine's own;
 #                          while Wine's file is there, Wine's built-in RAS is loaded as usual
 # Overrides the caller had already set are kept, after ours; ours are added once however often
-# this runs in one environment.
+# this runs in one environment. Caches (fontconfig's, for Wine and ImageMagick) go beside the
+# prefix, in the build folder, not under ~/.cache.
 wine_use() {
   local ours="mscoree,mshtml=;winemenubuilder.exe=d;rasapi32=n,b"
-  export WINEPREFIX="$1" WINEARCH="$LINKVIGIL_ARCH" WINELOADER="$WINE_LOADER"
+  export WINEPREFIX="$1" WINEARCH=win32 WINELOADER="$WINE_LOADER"
   export WINEDEBUG="${WINEDEBUG:--all}"
+  export XDG_CACHE_HOME="${1%/*}/cache"
   case "${WINEDLLOVERRIDES:-}" in
     "$ours"*) ;;
     *) export WINEDLLOVERRIDES="$ours${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}" ;;

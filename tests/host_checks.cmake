@@ -40,8 +40,27 @@ set_tests_properties(format_check_objects_to_misformatted_code PROPERTIES
 add_test(NAME release_zip
     COMMAND python3 ${CMAKE_SOURCE_DIR}/scripts/check-dist.py --exe $<TARGET_FILE:Linkvigil>
         --source ${CMAKE_SOURCE_DIR} --version ${PROJECT_VERSION} --out ${CMAKE_BINARY_DIR}/dist-check)
+# Its README.txt names the DLLs of the import table: a copy that names one more is caught.
+file(READ ${CMAKE_SOURCE_DIR}/docs/README-windows.txt readme_text)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/docs/README-windows.txt)
+string(REPLACE "KERNEL32, " "KERNEL32, GDI32, " readme_extra_dll "${readme_text}")
+if(readme_extra_dll STREQUAL readme_text)
+    message(FATAL_ERROR "docs/README-windows.txt names no KERNEL32 to add a DLL beside")
+endif()
+file(WRITE ${CMAKE_BINARY_DIR}/tests/extra-dll/README-windows.txt "${readme_extra_dll}")
+add_test(NAME release_check_objects_to_a_dll_not_imported
+    COMMAND python3 ${CMAKE_SOURCE_DIR}/scripts/check-dist.py --exe $<TARGET_FILE:Linkvigil>
+        --source ${CMAKE_SOURCE_DIR} --version ${PROJECT_VERSION} --out ${CMAKE_BINARY_DIR}/dist-check-extra-dll
+        --readme ${CMAKE_BINARY_DIR}/tests/extra-dll/README-windows.txt)
+set_tests_properties(release_check_objects_to_a_dll_not_imported PROPERTIES
+    PASS_REGULAR_EXPRESSION "fault: README.txt names DLLs the program does not import: GDI32\n")
+
+# How the scripts tell that 32-bit programs run under emulation: binfmt_misc entries read.
+add_test(NAME binfmt_entries_read_as_the_kernel_matches_them
+    COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/binfmt_interpreter_test.sh)
 
 set_tests_properties(product_imports program_has_no_lazily_allocated_thread_locals
     import_check_objects_to_newer_imports
     import_check_objects_to_unreviewed_imports sources_formatted
-    format_check_objects_to_misformatted_code release_zip PROPERTIES LABELS host)
+    format_check_objects_to_misformatted_code release_zip release_check_objects_to_a_dll_not_imported
+    binfmt_entries_read_as_the_kernel_matches_them PROPERTIES LABELS host)

@@ -25,7 +25,7 @@ namespace {
 constexpr DWORD kWait = 30000; // generous: the signal is set before the change returns
 
 // The records of Windows 95 and NT 4.0, which the program passes: RASCONN is 412 bytes on
-// 32-bit Windows (an 8-byte handle, packed to 4 bytes, makes it 416 in a 64-bit build), and
+// 32-bit Windows (an 8-byte handle, packed to 4 bytes, would make it 416 built for 64-bit), and
 // RASPPPIP 40. The platform's newest forms are longer.
 constexpr DWORD kRasConnSize = sizeof(HRASCONN) == 4 ? 412 : 416;
 constexpr DWORD kRasPppIpSize = 40;
@@ -238,7 +238,7 @@ TEST_F(RasApiTest, EnumerationWritesTheRecordsOfWindows95AndNT4) {
         RASCONNA record = {};
         std::memcpy(&record, buffer.data() + i * kRasConnSize, kRasConnSize);
         EXPECT_EQ(kRasConnSize, record.dwSize);
-        // Copied out first: the packed field of a 64-bit build is not aligned for a reference.
+        // Copied out first: built for 64-bit, the packed field is not aligned for a reference.
         const HRASCONN handle = record.hrasconn;
         EXPECT_EQ(Handle(handles[i]), handle);
         EXPECT_STREQ(names[i], record.szEntryName);

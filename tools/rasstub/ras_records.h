@@ -32,8 +32,8 @@ constexpr DWORD kRasConnSize = RecordSize(offsetof(RASCONNA, szPhonebook), align
 // RASPPPIPA up to szServerIpAddress: dwOptions came with WINVER 0x0500.
 constexpr DWORD kRasPppIpSize = RecordSize(offsetof(RASPPPIPA, dwOptions), alignof(RASPPPIPA));
 
-// The layouts as 32-bit Windows has them; the 64-bit test builds have the same fields with
-// an 8-byte handle, which the header's 4-byte packing leaves unaligned.
+// The layouts as 32-bit Windows has them; built for 64-bit, the same fields would have an
+// 8-byte handle, which the header's 4-byte packing leaves unaligned.
 constexpr size_t kHandleSize = sizeof(HRASCONN);
 static_assert(kRasConnSize == (kHandleSize == 4 ? 412 : 416), "RASCONN size");
 static_assert(offsetof(RASCONNA, dwSize) == 0, "RASCONN.dwSize");

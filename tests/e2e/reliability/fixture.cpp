@@ -143,8 +143,9 @@ std::string Reliability::Gone() {
     return gone;
 }
 
-CEventStorm::CEventStorm(std::function<void(CStandinTable&, DWORD)> change)
-    : m_change(std::move(change)),
+CEventStorm::CEventStorm(std::function<void(CStandinTable&, DWORD)> change,
+                         const volatile LONG* steps, DWORD perStep)
+    : m_change(std::move(change)), m_steps(steps), m_perStep(perStep),
       m_thread(::CreateThread(nullptr, 0, &CEventStorm::Run, this, 0, nullptr)) {}
 
 CEventStorm::~CEventStorm() {
@@ -157,8 +158,11 @@ DWORD WINAPI CEventStorm::Run(void* self) {
     CEventStorm* storm = static_cast<CEventStorm*>(self);
     CStandinTable table;
     while (!storm->m_stop) {
-        storm->m_change(table, storm->m_changes);
-        ++storm->m_changes;
+        if (storm->m_steps == nullptr ||
+            storm->m_changes < storm->m_perStep * (static_cast<DWORD>(*storm->m_steps) + 1)) {
+            storm->m_change(table, storm->m_changes);
+            ++storm->m_changes;
+        }
         ::Sleep(1);
     }
     return 0;

@@ -86,10 +86,14 @@ protected:
 
 // --- The event storm --------------------------------------------------------------------------
 
-// Keeps changing the stand-in's table from a thread of its own until destroyed.
+// Keeps changing the stand-in's table from a thread of its own until destroyed, a change every
+// millisecond or so. Paced by steps that the test counts, it keeps no more than perStep changes
+// ahead of them: a slow machine (say, one that runs the program under emulation) then gets as
+// many changes per step as a fast one, instead of as many per second.
 class CEventStorm {
 public:
-    explicit CEventStorm(std::function<void(rasstub::CStandinTable&, DWORD)> change);
+    explicit CEventStorm(std::function<void(rasstub::CStandinTable&, DWORD)> change,
+                         const volatile LONG* steps = nullptr, DWORD perStep = 0);
     ~CEventStorm();
     CEventStorm(const CEventStorm&) = delete;
     CEventStorm& operator=(const CEventStorm&) = delete;
@@ -99,6 +103,8 @@ private:
     static DWORD WINAPI Run(void* self);
 
     std::function<void(rasstub::CStandinTable&, DWORD)> m_change;
+    const volatile LONG* m_steps;
+    DWORD m_perStep;
     volatile bool m_stop = false;
     volatile DWORD m_changes = 0;
     HANDLE m_thread;
