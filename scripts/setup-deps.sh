@@ -43,6 +43,40 @@ start_log() {
   started_log=1
 }
 
+# A failed update is only a warning: one index that could not be fetched (a mirror in the
+# middle of a sync) leaves the others read, and apt says so itself ("ignored, or old ones used
+# instead"); what the project needs usually installs all the same.
+update_failed=""
+apt_update() {
+  start_log
+  if ! "${apt[@]}" -y update >>"$log" 2>&1; then
+    update_failed=1
+    echo "Setting up: warning: apt-get update failed, installing anyway (output in $log)"
+  fi
+}
+
+# Installs (apt-get install's arguments). After a failed update the install can fail where it
+# would not otherwise: with the amd64 index of a suite read but not its i386 one, wine32:i386
+# finds no i386 library at the version of its amd64 twin ("held broken packages"). Then it is
+# tried once more preferring the release's own suites, which were read whole.
+apt_install() {
+  "${apt[@]}" -y install "$@" >>"$log" 2>&1 && return 0
+  local codename
+  codename=$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")
+  if [ -n "$update_failed" ] && [ -n "$codename" ] && [[ " $* " != *" -t "* ]]; then
+    echo "Setting up: the install failed after the failed update: trying again with the packages of $codename's own suites"
+    "${apt[@]}" -y -t "$codename" install "$@" >>"$log" 2>&1 && return 0
+  fi
+  echo "Setting up: failed: apt-get install $*" >&2
+  if [ -n "$update_failed" ]; then
+    echo "  Likely cause: a package index could not be fetched (apt-get update failed; a" >&2
+    echo "  mirror may be in the middle of a sync): try again later. apt's last lines:" >&2
+  fi
+  tail -n 40 "$log" >&2
+  echo "(whole output: $log)" >&2
+  exit 1
+}
+
 # Installs the packages named that are missing (apt-get options first, then "--"), with a
 # line that says what and how much; $1 says where from when not the usual suites.
 install_missing() {
@@ -61,7 +95,7 @@ install_missing() {
   fi
   echo "Setting up: installing ${missing[*]}$from with apt-get$arch (output in $log)"
   [ -n "$arch" ] && quietly $sudo dpkg --add-architecture i386
-  quietly "${apt[@]}" -y update
+  apt_update
   # apt's own estimate, from the package lists just read.
   local size
   size=$("${apt[@]}" --assume-no "${options[@]}" install "${missing[@]}" 2>/dev/null |
@@ -69,7 +103,7 @@ install_missing() {
             s/^After this operation, \(.*\) of additional disk space.*/\1 on disk/p' |
     paste -sd, - | sed 's/,/, /') || true
   [ -n "$size" ] && echo "Setting up: $size"
-  quietly "${apt[@]}" -y "${options[@]}" install "${missing[@]}"
+  apt_install "${options[@]}" "${missing[@]}"
 }
 
 install_missing "" -- "${packages[@]}"
@@ -106,8 +140,8 @@ qemu_version=$(dpkg-query -W -f '${Version}' qemu-user 2>/dev/null || true)
 if [ -n "$qemu_version" ] && ! dpkg --compare-versions "$qemu_version" ge 1:10; then
   start_log
   echo "Setting up: qemu-user $qemu_version is too slow for Wine: upgrading from bookworm-backports"
-  quietly "${apt[@]}" -y update
-  quietly "${apt[@]}" -y -t bookworm-backports install qemu-user
+  apt_update
+  apt_install -t bookworm-backports qemu-user
 fi
 install_missing " from bookworm-backports" -t bookworm-backports -- qemu-user
 
