@@ -28,6 +28,10 @@ case "${1:-all}" in
   *) echo "usage: $0 [release]" >&2; exit 2 ;;
 esac
 
+# Everything was set up already in this run (wine_setup of scripts/wine-env.sh says so): the
+# build and release scripts that follow need nothing more, and say nothing again.
+[ "${LINKVIGIL_SET_UP:-}" = all ] && exit 0
+
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
 # sudo drops the environment: env passes the setting through to apt-get and dpkg.

@@ -2,7 +2,8 @@
 # tests' wrapper (<build>/wine-run) and by the run command. Wine is 32-bit Wine, as the
 # program is a 32-bit program.
 #   WINE_LOADER        32-bit Wine's loader
-#   wine_setup ROOT    installs what is missing (scripts/setup-deps.sh), then wine_check
+#   wine_setup ROOT    installs what is missing (scripts/setup-deps.sh), then wine_check;
+#                      the scripts run after it then set up nothing again (LINKVIGIL_SET_UP)
 #   wine_check         fails, saying why, unless 32-bit Wine runs here; says when it runs
 #                      under emulation (where the kernel runs no 32-bit program itself)
 #   wine_i386_interpreter  the program the kernel hands 32-bit Wine's loader to, if any
@@ -12,7 +13,7 @@ WINE_LOADER=/usr/lib/wine/wine
 export WINE_LOADER
 
 wine_setup() {
-  "$1/scripts/setup-deps.sh" && wine_check
+  "$1/scripts/setup-deps.sh" && wine_check && export LINKVIGIL_SET_UP=all
 }
 
 wine_check() {

@@ -59,6 +59,12 @@ set_tests_properties(release_check_objects_to_a_dll_not_imported PROPERTIES
 add_test(NAME binfmt_entries_read_as_the_kernel_matches_them
     COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/binfmt_interpreter_test.sh)
 
+# Setting up on a day when one package index cannot be fetched: against a stand-in apt-get.
+add_test(NAME setup_survives_an_index_that_cannot_be_fetched
+    COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/setup_deps_test.sh)
+set_tests_properties(setup_survives_an_index_that_cannot_be_fetched PROPERTIES
+    LABELS host SKIP_RETURN_CODE 77)
+
 set_tests_properties(product_imports program_has_no_lazily_allocated_thread_locals
     import_check_objects_to_newer_imports
     import_check_objects_to_unreviewed_imports sources_formatted
