@@ -51,8 +51,24 @@ void CStdioFile::ThrowLastError() {
     throw CFileException(error != 0 ? error : ERROR_WRITE_FAULT);
 }
 
+// Windows' msvcrt seeks with SetFilePointer and no high part: past 4 GiB its fseek fails, and
+// at an end of exactly 4 GiB - 1 the position (-1 as a long) reads as a failure. So the end is
+// found through the handle, with 64 bits. Before that the stream gets a positioning call of
+// its own, to the start, which always fits: it writes out its buffer, forgets whether it was
+// reading or writing, and clears its end-of-file marks and those of its descriptor, so its next
+// write goes, in text mode, to wherever the handle points. Wine's msvcrt seeks with 64 bits,
+// so under Wine its fseek would have done as well.
 void CStdioFile::SeekToEnd() {
-    if (m_pStream == nullptr || std::fseek(m_pStream, 0, SEEK_END) != 0)
+    // The flush first: fseek drops what it cannot write without saying so.
+    if (m_pStream == nullptr || std::fflush(m_pStream) != 0 ||
+        std::fseek(m_pStream, 0, SEEK_SET) != 0)
+        ThrowLastError();
+    // A handle that was just positioned at its start is a file's, and moves to its end. Were it
+    // to fail, the stream would stand at the start: the caller must not write after a throw.
+    LONG high = 0;
+    ::SetLastError(NO_ERROR); // a low part of 0xFFFFFFFF is also the failure value
+    if (::SetFilePointer(m_hFile, 0, &high, FILE_END) == INVALID_SET_FILE_POINTER &&
+        ::GetLastError() != NO_ERROR)
         ThrowLastError();
 }
 

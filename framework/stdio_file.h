@@ -37,6 +37,8 @@ public:
     // raises nothing, and leaves the handle invalid.
     virtual BOOL Open(const char* path, UINT flags);
     // Each raises CFileException on failure.
+    // Moves to the end with 64 bits, whatever the file's size; after a throw the position is
+    // not known, and nothing may be written before the next seek.
     virtual void SeekToEnd();
     virtual void WriteString(const char* text);
     virtual void Flush();

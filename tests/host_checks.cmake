@@ -21,6 +21,14 @@ set_tests_properties(import_check_objects_to_unreviewed_imports PROPERTIES
 add_test(NAME program_has_no_lazily_allocated_thread_locals
     COMMAND sh -c "! grep -n '__emutls_v\\.' '${CMAKE_BINARY_DIR}/Linkvigil.map'")
 
+# The C++ runtime's mutexes must work on Windows 9x, where CreateSemaphoreW is a stub that
+# fails: framework/runtime_semaphore.cpp takes the runtime's import slot of it and makes them
+# with CreateSemaphoreA, so the program imports that and not the wide one.
+add_test(NAME program_makes_the_runtimes_semaphores_without_the_wide_stub
+    COMMAND sh -c "imports=\$('${CMAKE_OBJDUMP}' -p \"\$1\") &&
+        printf '%s\\n' \"\$imports\" | grep -q ' CreateSemaphoreA\$' &&
+        ! printf '%s\\n' \"\$imports\" | grep ' CreateSemaphoreW\$'" sh $<TARGET_FILE:Linkvigil>)
+
 # Formatting is checked too: every C and C++ source as .clang-format says, and a misformatted
 # copy of a real source (indented by two instead of four) must be caught.
 add_test(NAME sources_formatted COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-format.sh)
@@ -66,6 +74,7 @@ set_tests_properties(setup_survives_an_index_that_cannot_be_fetched PROPERTIES
     LABELS host SKIP_RETURN_CODE 77)
 
 set_tests_properties(product_imports program_has_no_lazily_allocated_thread_locals
+    program_makes_the_runtimes_semaphores_without_the_wide_stub
     import_check_objects_to_newer_imports
     import_check_objects_to_unreviewed_imports sources_formatted
     format_check_objects_to_misformatted_code release_zip release_check_objects_to_a_dll_not_imported
