@@ -127,8 +127,8 @@ BOOL FileExists(const char* path) {
 
 BOOL FileExists(const wchar_t* path) {
     // The ANSI functions of the NT family turn a path into wide characters in a buffer of
-    // MAX_PATH + 1 and refuse a longer one: refused here too, a long path (a "\\?\" one, or
-    // one padded with ".\") gets the same answer on both roads.
+    // MAX_PATH + 1 and refuse a longer one (Wine's too): refused here as well, a long path (a
+    // "\\?\" one, or one padded with ".\") gets the same answer on both roads.
     if (path != nullptr && std::char_traits<wchar_t>::length(path) > MAX_PATH)
         return 0;
     return IsFile(path);

@@ -4,10 +4,12 @@
 //
 // On the NT family the A functions convert through the ANSI code page: a letter it lacks
 // comes back as "?" (or as a look-alike, "Ł" as "L"), so such a path names no file, or another
-// one. The W functions see the path as it is. Windows 95/98/ME export most W functions only as
-// stubs that fail, some not at all, and their file systems store names in the code page
-// anyway: there the ANSI road is the whole road. The W functions are therefore resolved at run
-// time, on the NT family only, and are not in the import table.
+// one. The W functions see the path as it is. Wine converts the same way, so its tests see what
+// Windows does. Windows 95/98/ME export most W functions only as stubs that fail, some not at
+// all, and their file systems store names in the code page anyway: there the ANSI road is the
+// whole road. The W functions are therefore resolved at run time, on the NT family only, and
+// are not in the import table. (Wine's W functions work whatever Windows version it shows a
+// program: under Wine only the platform id keeps the program on the ANSI road of the 9x family.)
 #pragma once
 
 #include <windows.h>
