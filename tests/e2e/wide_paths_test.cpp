@@ -157,8 +157,8 @@ TEST_F(WidePaths, LogLandsBesideTheExecutableInGreekAndCyrillicFolders) {
         EXPECT_EQ(UpAndDownLog(), LogMessages(dir + L"\\LogFile.txt"));
         EXPECT_EQ((Names{L"Linkvigil.exe", L"LogFile.txt"}), FilesIn(dir));
     }
-    // The code page spells both folders "?????", which no file name may hold: nothing else
-    // was written beside them either.
+    // The code page spells the folders "????a" and "??????" (a "?" for each letter it lacks,
+    // "a" for alpha), which no file name may hold: nothing was written beside them either.
     EXPECT_EQ(Names{}, FilesIn(m_root));
 }
 
@@ -222,11 +222,11 @@ TEST_F(WidePaths, MessageBoxCaptionSpellsTheExecutableName) {
 }
 
 // Told that it runs on Windows 98, the program keeps to the ANSI functions, and the folders'
-// names reach it as "?????": no log, and the Cyrillic registration is not found. On Windows 98
-// itself such folders cannot exist at all (its file systems store names in the code page,
-// which spells every name there is); what matters is that the program takes the ANSI road on
-// that family, where the wide functions are stubs that fail. Wine's wide functions work under
-// any version, so a program that took them here would find both folders.
+// names reach it with "?" for their letters: no log, and the Cyrillic registration is not
+// found. On Windows 98 itself such folders cannot exist at all (its file systems store names
+// in the code page, which spells every name there is); what matters is that the program takes
+// the ANSI road on that family, where the wide functions are stubs that fail. Wine's wide
+// functions work under any version, so a program that took them here would find both folders.
 TEST_F(WidePaths, Windows98KeepsTheAnsiRoad) {
     struct RestoreVersion {
         ~RestoreVersion() { ::RegDeleteKeyA(HKEY_CURRENT_USER, kAppDefaults); }

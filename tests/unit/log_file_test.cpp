@@ -230,7 +230,7 @@ TEST_F(LogFileTest, SetPathWhileOpenClosesWithoutOpeningTheNewPath) {
     EXPECT_EQ(other, std::string(m_log.m_strPath));
 }
 
-// Folders named in letters that code page 1252 lacks ("Αθήνα", spelt "?????") or has only
+// Folders named in letters that code page 1252 lacks ("Αθήνα", spelt "????a") or has only
 // look-alikes for ("Łódź", spelt "Lódz", which here names another folder that exists): the
 // wide path opens the folder as named. Wine converts the ANSI functions' paths through the
 // code page as Windows does, so the ANSI failures below are Windows' too. CTest runs this
