@@ -18,13 +18,18 @@ namespace __gnu_cxx {
 // end). Nothing in the program catches logic_error, length_error or out_of_range, so each
 // ended in terminate, then abort; the runtime's versions bring in those exception classes,
 // built on a second, copy-on-write string implementation. std::bad_alloc, which the log
-// writer catches, is still thrown.
+// writer catches, is still thrown, and so it is where a vector of wide characters would be
+// longer than memory can address (the runtime's bad_array_new_length is a bad_alloc too).
 namespace std {
 [[noreturn]] void __throw_bad_alloc();
+[[noreturn]] void __throw_bad_array_new_length();
 [[noreturn]] void __throw_logic_error(const char*);
 [[noreturn]] void __throw_length_error(const char*);
 [[noreturn]] void __throw_out_of_range_fmt(const char*, ...);
 [[noreturn]] void __throw_bad_alloc() {
+    throw std::bad_alloc();
+}
+[[noreturn]] void __throw_bad_array_new_length() {
     throw std::bad_alloc();
 }
 [[noreturn]] void __throw_logic_error(const char*) {

@@ -42,16 +42,7 @@ int ShowMessageBox(const char* format, UINT type, va_list args) {
         } catch (const std::bad_alloc&) {
         }
     }
-    char caption[MAX_PATH + 1];
-    GetApplicationTitle(caption);
-    MSGBOXPARAMSA params = {};
-    params.cbSize = sizeof params;
-    params.hwndOwner = GetMessageBoxOwner(nullptr);
-    params.lpszText = text;
-    params.lpszCaption = caption;
-    params.dwStyle = WithDefaultIcon(type);
-    params.dwContextHelpId = 0;
-    return ::MessageBoxIndirectA(&params);
+    return ShowApplicationMessageBox(GetMessageBoxOwner(nullptr), text, WithDefaultIcon(type));
 }
 
 } // namespace

@@ -3,10 +3,13 @@
 #include "aol_probe.h"
 #include "connection/connection.h"
 #include "framework/text.h"
+#include "framework/wide_api.h"
 #include "log/log_file.h"
 #include "resource.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -15,16 +18,22 @@ const char kLogFileName[] = "LogFile.txt";
 // "LogFile.txt" in the executable's directory, built in a MAX_PATH buffer. FALSE when the
 // executable's path cannot be had whole or the name does not fit: the program then runs
 // without a log.
-BOOL BuildLogPath(char (&path)[MAX_PATH]) {
-    char executable[MAX_PATH + 1];
+template <typename Char> BOOL BuildLogPath(Char (&path)[MAX_PATH]) {
+    Char executable[MAX_PATH + 1];
     if (!GetExecutablePath(executable))
         return FALSE;
     size_t directoryLength = static_cast<size_t>(FileNamePart(executable) - executable);
     if (directoryLength == 0 || directoryLength + sizeof kLogFileName > MAX_PATH)
         return FALSE;
-    std::memcpy(path, executable, directoryLength);
-    std::memcpy(path + directoryLength, kLogFileName, sizeof kLogFileName);
+    std::memcpy(path, executable, directoryLength * sizeof(Char));
+    std::copy(std::begin(kLogFileName), std::end(kLogFileName), path + directoryLength);
     return TRUE;
+}
+
+template <typename Char> void SetLogPathBesideExecutable() {
+    Char path[MAX_PATH];
+    if (BuildLogPath(path))
+        g_logFile.SetPathAndOpen(path);
 }
 
 } // namespace
@@ -57,9 +66,12 @@ BOOL CMonitorDlg::OnInitDialog() {
     ::SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
-    char path[MAX_PATH];
-    if (BuildLogPath(path))
-        g_logFile.SetPathAndOpen(path);
+    // The NT family names the executable's folder in full; the 9x family stores names in the
+    // ANSI code page, which then spells every folder there is.
+    if (UseWidePaths())
+        SetLogPathBesideExecutable<wchar_t>();
+    else
+        SetLogPathBesideExecutable<char>();
     g_logFile.m_bEnabled = TRUE;
 
     const char* text = IsAolInstalled()

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "framework/sync.h"
+#include "framework/system_library.h"
 #include "ras/ras_api.h"
 
 #include <windows.h>
@@ -92,7 +93,8 @@ BOOL StartMonitoring();
 void StopMonitoring();
 UINT __cdecl MonitorThreadProc(void* param);
 UINT PollConnections();
-BOOL IsWindows9x();
+// IsWindows9x() is the framework's (framework/system_library.h): the log and the installation
+// probe choose their kind of path by it too.
 
 class CWorkerThread;
 extern HANDLE g_hStopEvent;

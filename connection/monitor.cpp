@@ -16,13 +16,6 @@ constexpr DWORD kPollIntervalMs = 2000;
 constexpr DWORD kSettleDelayMs = 3000;
 } // namespace
 
-BOOL IsWindows9x() {
-    OSVERSIONINFOA version = {};
-    version.dwOSVersionInfoSize = sizeof version;
-    static_assert(sizeof(OSVERSIONINFOA) == 148, "OSVERSIONINFOA is 148 bytes");
-    return ::GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
-}
-
 BOOL StartMonitoring() {
     if (!LoadRasApi())
         return FALSE;

@@ -2,8 +2,11 @@
 
 #include "framework/text.h"
 #include "framework/thread.h"
+#include "framework/wide_api.h"
 
+#include <memory>
 #include <new>
+#include <type_traits>
 #include <utility>
 
 // Help topics of dialogs are numbered from this base plus the template id.
@@ -30,8 +33,7 @@ BOOL CDialog::OnWndMsg(UINT, WPARAM, LPARAM, LRESULT&) {
 void CDialog::OnHelp() {
     std::string helpFile = GetExecutableDirectory() + GetApplicationTitle() + ".HLP";
     if (!::WinHelpA(m_hWnd, helpFile.c_str(), HELP_CONTEXT, kHelpIdBaseResource + m_nTemplateId))
-        ::MessageBoxA(m_hWnd, "Failed to launch help.", GetApplicationTitle().c_str(),
-                      MB_OK | MB_ICONEXCLAMATION);
+        ShowApplicationMessageBox(m_hWnd, "Failed to launch help.", MB_OK | MB_ICONEXCLAMATION);
 }
 
 HWND GetMessageBoxOwner(HWND fallback) {
@@ -39,10 +41,57 @@ HWND GetMessageBoxOwner(HWND fallback) {
     return mainWindow != nullptr ? ::GetLastActivePopup(mainWindow) : fallback;
 }
 
+namespace {
+
+constexpr int kShortTextSize = 1024;
+
+template <typename Char> int ShowTitledBox(HWND owner, const Char* text, UINT style) {
+    using Params = typename std::conditional<std::is_same<Char, char>::value, MSGBOXPARAMSA,
+                                             MSGBOXPARAMSW>::type;
+    Char caption[MAX_PATH + 1];
+    GetApplicationTitle(caption);
+    Params params = {};
+    params.cbSize = sizeof params;
+    params.hwndOwner = owner;
+    params.lpszText = text;
+    params.lpszCaption = caption;
+    params.dwStyle = style;
+    params.dwContextHelpId = 0;
+    return ShowMessageBoxIndirect(&params);
+}
+
+// text in wide characters: in buffer when it fits, else on the heap; null when the heap has
+// no room for it either.
+const wchar_t* WidenText(const char* text, wchar_t (&buffer)[kShortTextSize],
+                         std::unique_ptr<wchar_t[]>& onHeap) {
+    if (::MultiByteToWideChar(CP_ACP, 0, text, -1, buffer, kShortTextSize) > 0)
+        return buffer;
+    int length = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    if (length <= 0)
+        return nullptr;
+    onHeap.reset(new (std::nothrow) wchar_t[static_cast<size_t>(length)]);
+    if (onHeap == nullptr || ::MultiByteToWideChar(CP_ACP, 0, text, -1, onHeap.get(), length) <= 0)
+        return nullptr;
+    return onHeap.get();
+}
+
+} // namespace
+
+int ShowApplicationMessageBox(HWND owner, const char* text, UINT style) {
+    if (UseWidePaths()) {
+        wchar_t buffer[kShortTextSize];
+        std::unique_ptr<wchar_t[]> onHeap;
+        if (const wchar_t* wide = WidenText(text, buffer, onHeap))
+            return ShowTitledBox(owner, wide, style);
+        // A long text without the memory to widen it: the ANSI box shows it whole, under the
+        // title as the code page spells it.
+    }
+    return ShowTitledBox(owner, text, style);
+}
+
 void ReportOutOfMemory(HWND hWnd) {
-    char title[MAX_PATH + 1];
-    GetApplicationTitle(title);
-    ::MessageBoxA(GetMessageBoxOwner(hWnd), "Out of memory.", title, MB_OK | MB_ICONEXCLAMATION);
+    ShowApplicationMessageBox(GetMessageBoxOwner(hWnd), "Out of memory.",
+                              MB_OK | MB_ICONEXCLAMATION);
 }
 
 namespace {

@@ -98,6 +98,12 @@ private:
 // The owner is disabled while a box is shown.
 HWND GetMessageBoxOwner(HWND fallback);
 
+// Shows text (ANSI) in a message box captioned with the application's title and returns the
+// button pressed, or 0 when no box could be shown. On the NT family the title comes from the
+// executable's wide path, so a name that the code page cannot spell is shown as it is; on the
+// 9x family from its ANSI path. A text of up to 1024 characters needs no heap.
+int ShowApplicationMessageBox(HWND owner, const char* text, UINT style);
+
 // The framework's standard report of a handler that ran out of memory: "Out of memory." in
 // an OK box with the exclamation icon, captioned with the application's title, owned as
 // every box of the program (hWnd without a main window). Allocates nothing, so it works when

@@ -1,6 +1,8 @@
 // Owners for kernel handles and registry keys: one owner per handle, copying forbidden.
 #pragma once
 
+#include "wide_api.h"
+
 #include <windows.h>
 
 #include <utility>
@@ -48,7 +50,12 @@ public:
 
     LONG Open(HKEY hParent, const char* subKey, REGSAM access) {
         Close();
-        return ::RegOpenKeyExA(hParent, subKey, 0, access, &m_hKey);
+        return OpenRegistryKey(hParent, subKey, access, &m_hKey);
+    }
+    // The wide form: on the NT family only (framework/wide_api.h).
+    LONG Open(HKEY hParent, const wchar_t* subKey, REGSAM access) {
+        Close();
+        return OpenRegistryKey(hParent, subKey, access, &m_hKey);
     }
     HKEY Get() const { return m_hKey; }
     void Close() {

@@ -1,5 +1,7 @@
 #include "stdio_file.h"
 
+#include "wide_api.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <io.h>
@@ -13,7 +15,15 @@ CStdioFile::~CStdioFile() {
 }
 
 BOOL CStdioFile::Open(const char* path, UINT flags) {
-    if (m_hFile != INVALID_HANDLE_VALUE || path == nullptr || *path == '\0' ||
+    return OpenPath(path, flags);
+}
+
+BOOL CStdioFile::Open(const wchar_t* path, UINT flags) {
+    return OpenPath(path, flags);
+}
+
+template <typename Char> BOOL CStdioFile::OpenPath(const Char* path, UINT flags) {
+    if (m_hFile != INVALID_HANDLE_VALUE || path == nullptr || *path == Char() ||
         (flags & ~kKnownFlags) != 0 || (flags & kRequiredFlags) != kRequiredFlags)
         return FALSE;
 
@@ -23,8 +33,7 @@ BOOL CStdioFile::Open(const char* path, UINT flags) {
     if (flags & modeCreate)
         disposition = (flags & modeNoTruncate) ? OPEN_ALWAYS : CREATE_ALWAYS;
 
-    HANDLE h =
-        ::CreateFileA(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileHandle(path, access, share, disposition, FILE_ATTRIBUTE_NORMAL);
     if (h == INVALID_HANDLE_VALUE)
         return FALSE;
 

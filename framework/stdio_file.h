@@ -36,6 +36,8 @@ public:
     // Returns 0 on failure (flags outside kKnownFlags or without kRequiredFlags included),
     // raises nothing, and leaves the handle invalid.
     virtual BOOL Open(const char* path, UINT flags);
+    // The same for a wide path: on the NT family only (framework/wide_api.h).
+    virtual BOOL Open(const wchar_t* path, UINT flags);
     // Each raises CFileException on failure.
     // Moves to the end with 64 bits, whatever the file's size; after a throw the position is
     // not known, and nothing may be written before the next seek.
@@ -52,5 +54,6 @@ protected:
     FILE* m_pStream = nullptr;
 
 private:
+    template <typename Char> BOOL OpenPath(const Char* path, UINT flags);
     void ThrowLastError();
 };

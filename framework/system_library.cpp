@@ -12,3 +12,10 @@ HMODULE LoadSystemLibrary(const char* fileName) {
     std::memcpy(path + length + 1, fileName, nameLength + 1);
     return ::LoadLibraryA(path);
 }
+
+BOOL IsWindows9x() {
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    static_assert(sizeof(OSVERSIONINFOA) == 148, "OSVERSIONINFOA is 148 bytes");
+    return ::GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+}

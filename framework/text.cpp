@@ -1,5 +1,7 @@
 #include "text.h"
 
+#include "wide_api.h"
+
 #include <cstdio>
 #include <cstring>
 #include <mbstring.h>
@@ -52,20 +54,61 @@ std::string LoadResourceString(UINT id) {
     }
 }
 
-BOOL GetExecutablePath(char (&path)[MAX_PATH + 1]) {
+namespace {
+
+// The last c in text, or null. ANSI text is searched multibyte-aware.
+char* FindLast(char* text, char c) {
+    return reinterpret_cast<char*>(
+        _mbsrchr(reinterpret_cast<unsigned char*>(text), static_cast<unsigned char>(c)));
+}
+wchar_t* FindLast(wchar_t* text, wchar_t c) {
+    wchar_t* found = nullptr;
+    for (; *text != L'\0'; ++text)
+        if (*text == c)
+            found = text;
+    return found;
+}
+
+template <typename Char> BOOL ExecutablePath(Char (&path)[MAX_PATH + 1]) {
     // One spare character: older systems leave a cut path without its NUL.
-    path[MAX_PATH] = '\0';
-    DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    path[MAX_PATH] = Char();
+    DWORD length = GetModulePath(nullptr, path, MAX_PATH);
     if (length == 0)
-        path[0] = '\0';
+        path[0] = Char();
     return length > 0 && length < MAX_PATH;
 }
 
+template <typename Char> Char* NamePart(Char* path) {
+    if (Char* slash = FindLast(path, Char('\\')))
+        return slash + 1;
+    return path;
+}
+
+template <typename Char> void ApplicationTitle(Char (&title)[MAX_PATH + 1]) {
+    Char path[MAX_PATH + 1];
+    GetExecutablePath(path);
+    Char* name = NamePart(path);
+    if (Char* dot = FindLast(name, Char('.')))
+        *dot = Char();
+    std::memcpy(title, name, (std::char_traits<Char>::length(name) + 1) * sizeof(Char));
+}
+
+} // namespace
+
+BOOL GetExecutablePath(char (&path)[MAX_PATH + 1]) {
+    return ExecutablePath(path);
+}
+
+BOOL GetExecutablePath(wchar_t (&path)[MAX_PATH + 1]) {
+    return ExecutablePath(path);
+}
+
 char* FileNamePart(char* path) {
-    unsigned char* name = reinterpret_cast<unsigned char*>(path);
-    if (unsigned char* slash = _mbsrchr(name, '\\'))
-        name = slash + 1;
-    return reinterpret_cast<char*>(name);
+    return NamePart(path);
+}
+
+wchar_t* FileNamePart(wchar_t* path) {
+    return NamePart(path);
 }
 
 std::string GetExecutableDirectory() {
@@ -75,12 +118,11 @@ std::string GetExecutableDirectory() {
 }
 
 void GetApplicationTitle(char (&title)[MAX_PATH + 1]) {
-    char path[MAX_PATH + 1];
-    GetExecutablePath(path);
-    unsigned char* name = reinterpret_cast<unsigned char*>(FileNamePart(path));
-    if (unsigned char* dot = _mbsrchr(name, '.'))
-        *dot = '\0';
-    std::memcpy(title, name, std::strlen(reinterpret_cast<char*>(name)) + 1);
+    ApplicationTitle(title);
+}
+
+void GetApplicationTitle(wchar_t (&title)[MAX_PATH + 1]) {
+    ApplicationTitle(title);
 }
 
 std::string GetApplicationTitle() {

@@ -22,14 +22,20 @@ int LoadResourceString(UINT id, char* text, int size);
 std::string GetApplicationTitle();
 // The same, written into the caller's buffer without the heap: for reports that memory ran out.
 void GetApplicationTitle(char (&title)[MAX_PATH + 1]);
+// The same from the executable's wide path, on the NT family (empty on the 9x family): a name
+// that the ANSI code page cannot spell comes out as it is.
+void GetApplicationTitle(wchar_t (&title)[MAX_PATH + 1]);
 
 // The executable's path in the caller's buffer, without the heap. FALSE when the system gave
-// none or cut it (the buffer then holds what it gave, terminated).
+// none or cut it (the buffer then holds what it gave, terminated). The wide form works on the
+// NT family only.
 BOOL GetExecutablePath(char (&path)[MAX_PATH + 1]);
+BOOL GetExecutablePath(wchar_t (&path)[MAX_PATH + 1]);
 // Where the file name of a path starts: after its last backslash, found multibyte-aware, so
 // the trail byte 0x5C of a double-byte character is never taken for a separator. The path
 // itself when it has no backslash.
 char* FileNamePart(char* path);
+wchar_t* FileNamePart(wchar_t* path);
 
 // The executable's directory up to and including its last backslash.
 std::string GetExecutableDirectory();

@@ -5,8 +5,23 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
 
-CLogFile::CLogFile() : m_strPath(), m_bEnabled(0) {}
+namespace {
+
+// The path into store when it fits with its NUL; otherwise store is left empty.
+template <typename Char, size_t N> void StorePath(Char (&store)[N], const Char* path) {
+    store[0] = Char();
+    if (path == nullptr)
+        return;
+    size_t length = std::char_traits<Char>::length(path);
+    if (length < N)
+        std::memcpy(store, path, (length + 1) * sizeof(Char));
+}
+
+} // namespace
+
+CLogFile::CLogFile() : m_strPath(), m_strWidePath(), m_bEnabled(0) {}
 
 CLogFile::~CLogFile() {
     Close();
@@ -14,9 +29,22 @@ CLogFile::~CLogFile() {
 
 BOOL CLogFile::SetPathAndOpen(const char* path) {
     CLockGuard guard(m_lock);
+    m_strWidePath[0] = L'\0';
+    StorePath(m_strPath, path);
+    return ProveOpen();
+}
+
+BOOL CLogFile::SetPathAndOpen(const wchar_t* path) {
+    CLockGuard guard(m_lock);
+    StorePath(m_strWidePath, path);
     m_strPath[0] = '\0';
-    if (path != nullptr && std::strlen(path) < sizeof m_strPath)
-        std::memcpy(m_strPath, path, std::strlen(path) + 1);
+    if (m_strWidePath[0] != L'\0' && ::WideCharToMultiByte(CP_ACP, 0, m_strWidePath, -1, m_strPath,
+                                                           sizeof m_strPath, nullptr, nullptr) == 0)
+        m_strPath[0] = '\0';
+    return ProveOpen();
+}
+
+BOOL CLogFile::ProveOpen() {
     if (!OpenIfClosed())
         return 0;
     Close();
@@ -28,7 +56,9 @@ BOOL CLogFile::OpenIfClosed() {
     if (m_hFile != INVALID_HANDLE_VALUE)
         return 1;
     m_bAtEnd = FALSE;
-    return Open(m_strPath, kOpenMode) ? 1 : 0;
+    BOOL opened =
+        m_strWidePath[0] != L'\0' ? Open(m_strWidePath, kOpenMode) : Open(m_strPath, kOpenMode);
+    return opened ? 1 : 0;
 }
 
 void CLogFile::Close() {

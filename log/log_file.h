@@ -18,6 +18,9 @@ public:
 
     // Stores the path and proves that the file can be opened (creating it), then closes it.
     BOOL SetPathAndOpen(const char* path);
+    // The same for a wide path, on the NT family: a folder whose name the ANSI code page
+    // cannot spell is opened as it is named, not as "?" or as a look-alike folder.
+    BOOL SetPathAndOpen(const wchar_t* path);
     BOOL OpenIfClosed();
     void Close() override;
 
@@ -31,10 +34,16 @@ public:
     // which would leave the program without a log for the rest of its run. A path that does
     // not fit is stored empty, and so never opened.
     char m_strPath[MAX_PATH];
+    // The path in full when it was set wide (m_strPath then holds it as the code page spells
+    // it, or nothing when that does not fit); empty when it was set in ANSI. Opened instead of
+    // m_strPath whenever it is set.
+    wchar_t m_strWidePath[MAX_PATH];
     // Switched on once by the main window; writers of event lines test it first.
     BOOL m_bEnabled;
 
 private:
+    BOOL ProveOpen();
+
     // TRUE once a line was written whole since the file was opened: the stream stands at the
     // end from then on. The file is held deny-write, so nobody else moves its end, and a write
     // that fails stops where its last byte went, which is the end too (the C library drops

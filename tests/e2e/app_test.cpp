@@ -268,31 +268,6 @@ TEST_F(AppTest, LibraryThatCannotBeLoadedLeavesMonitoringOffAndEachPressTriesAga
     CloseAndWait();
 }
 
-// Hides the help engine for a test, so that asking for help fails.
-class CHelpEngineHidden {
-public:
-    CHelpEngineHidden() {
-        char windows[MAX_PATH], system[MAX_PATH];
-        ::GetWindowsDirectoryA(windows, MAX_PATH);
-        ::GetSystemDirectoryA(system, MAX_PATH);
-        for (std::string dir : {std::string(windows), std::string(system)}) {
-            std::string engine = dir + "\\winhlp32.exe";
-            if (::MoveFileA(engine.c_str(), (engine + ".hidden").c_str()))
-                m_hidden.push_back(engine);
-        }
-    }
-    ~CHelpEngineHidden() {
-        for (const std::string& engine : m_hidden)
-            ::MoveFileA((engine + ".hidden").c_str(), engine.c_str());
-    }
-    CHelpEngineHidden(const CHelpEngineHidden&) = delete;
-    CHelpEngineHidden& operator=(const CHelpEngineHidden&) = delete;
-    bool Hid() const { return !m_hidden.empty(); }
-
-private:
-    std::vector<std::string> m_hidden;
-};
-
 TEST_F(AppTest, MessageBoxCaptionFollowsTheExecutableName) {
     CHelpEngineHidden noHelp;
     ASSERT_TRUE(noHelp.Hid());

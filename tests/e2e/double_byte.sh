@@ -1,12 +1,13 @@
 #!/bin/sh
-# Runs the double-byte path case of the end-to-end suite under Wine's code page 932, which
-# Wine takes from LC_ALL=ja_JP.UTF-8. Its Unix side then also needs that locale to name
-# files outside ASCII, so the locale is compiled into the build directory (LOCPATH) instead
-# of the system's. Without the locale sources (Debian package locales) the case is skipped.
-# Usage: double_byte.sh BUILD_DIR E2E_TESTS_EXE
+# Runs a double-byte path case (TEST_NAME) of the end-to-end suite under Wine's code page
+# 932, which Wine takes from LC_ALL=ja_JP.UTF-8. Its Unix side then also needs that locale to
+# name files outside ASCII, so the locale is compiled into the build directory (LOCPATH)
+# instead of the system's. Without the locale sources (Debian package locales) the case is skipped.
+# Usage: double_byte.sh BUILD_DIR E2E_TESTS_EXE TEST_NAME
 set -u
 build="$1"
 tests="$2"
+name="$3"
 locales="$build/locale"
 if [ ! -f "$locales/ja_JP.UTF-8/LC_CTYPE" ]; then
   if [ ! -f /usr/share/i18n/locales/ja_JP ] || ! command -v localedef >/dev/null; then
@@ -22,4 +23,4 @@ if [ ! -f "$locales/ja_JP.UTF-8/LC_CTYPE" ]; then
   fi
 fi
 LOCPATH="$locales" LC_ALL=ja_JP.UTF-8 exec "$build/wine-run" "$tests" \
-  --gtest_filter=Reliability.DoubleByteDirectoryKeepsTheLogBesideTheExecutable
+  --gtest_filter="$name"

@@ -7,21 +7,6 @@
 
 #include <algorithm>
 
-namespace {
-
-std::string Narrow(const std::wstring& wide) {
-    if (wide.empty())
-        return std::string();
-    int size = ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
-                                     0, nullptr, nullptr);
-    std::string text(static_cast<size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &text[0], size,
-                          nullptr, nullptr);
-    return text;
-}
-
-} // namespace
-
 bool CAppUnderTest::Start(const std::string& dir, const std::string& exeName,
                           const std::string& workingDir, const std::string& program) {
     m_dir = dir;
@@ -30,6 +15,15 @@ bool CAppUnderTest::Start(const std::string& dir, const std::string& exeName,
     if (!::CopyFileA(source.c_str(), exe.c_str(), FALSE))
         return false;
     return m_process.Start(exe, workingDir.empty() ? dir : workingDir);
+}
+
+bool CAppUnderTest::Start(const std::wstring& dir, const std::wstring& exeName) {
+    // Dir() and LogPath() are ANSI: the code page may spell this folder as another one.
+    m_dir.clear();
+    std::wstring exe = dir + L"\\" + exeName;
+    if (!::CopyFileW(Widen(ProgramPath()).c_str(), exe.c_str(), FALSE))
+        return false;
+    return m_process.Start(exe, dir);
 }
 
 HWND CAppUnderTest::WaitForWindow(DWORD timeoutMs) {
@@ -86,11 +80,15 @@ bool CAppUnderTest::WaitForList(const std::vector<std::string>& expected, DWORD 
 }
 
 std::string CAppUnderTest::WindowText(HWND hWnd) {
+    return Narrow(WideWindowText(hWnd));
+}
+
+std::wstring CAppUnderTest::WideWindowText(HWND hWnd) {
     int length = static_cast<int>(::SendMessageW(hWnd, WM_GETTEXTLENGTH, 0, 0));
     std::wstring text(static_cast<size_t>(length > 0 ? length : 0) + 1, L'\0');
     ::SendMessageW(hWnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
     text.resize(wcslen(text.c_str()));
-    return Narrow(text);
+    return text;
 }
 
 std::string CAppUnderTest::ButtonCaption() const {
@@ -161,4 +159,20 @@ HWND CAppUnderTest::FindMessageBox() const {
 std::string CAppUnderTest::MessageBoxText(HWND hBox) {
     // The message is the box's static control with id 0xFFFF.
     return WindowText(::GetDlgItem(hBox, 0xFFFF));
+}
+
+CHelpEngineHidden::CHelpEngineHidden() {
+    char windows[MAX_PATH], system[MAX_PATH];
+    ::GetWindowsDirectoryA(windows, MAX_PATH);
+    ::GetSystemDirectoryA(system, MAX_PATH);
+    for (std::string dir : {std::string(windows), std::string(system)}) {
+        std::string engine = dir + "\\winhlp32.exe";
+        if (::MoveFileA(engine.c_str(), (engine + ".hidden").c_str()))
+            m_hidden.push_back(engine);
+    }
+}
+
+CHelpEngineHidden::~CHelpEngineHidden() {
+    for (const std::string& engine : m_hidden)
+        ::MoveFileA((engine + ".hidden").c_str(), engine.c_str());
 }

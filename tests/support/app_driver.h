@@ -22,6 +22,9 @@ public:
     // program names another build to copy (the allocation-fault one) instead of the real one.
     bool Start(const std::string& dir, const std::string& exeName = "Linkvigil.exe",
                const std::string& workingDir = "", const std::string& program = "");
+    // The same by wide names, which may hold letters the ANSI code page lacks; started in dir.
+    // Dir() and LogPath() are then empty: the caller knows the folder by its wide name.
+    bool Start(const std::wstring& dir, const std::wstring& exeName);
     // The main dialog once it exists (it has the event list), or null after the time-out.
     HWND WaitForWindow(DWORD timeoutMs = kPatienceMs);
 
@@ -54,6 +57,7 @@ public:
     // A message box the program shows (a dialog of its process other than the main window).
     HWND FindMessageBox() const;
     static std::string WindowText(HWND hWnd);
+    static std::wstring WideWindowText(HWND hWnd);
     // The text of a message box's message (its static control).
     static std::string MessageBoxText(HWND hBox);
 
@@ -67,4 +71,18 @@ private:
     std::string m_dir;
     CChildProcess m_process;
     HWND m_hWnd = nullptr;
+};
+
+// Hides the help engine for a test, so that asking for help fails and the program shows its
+// "Failed to launch help." box.
+class CHelpEngineHidden {
+public:
+    CHelpEngineHidden();
+    ~CHelpEngineHidden();
+    CHelpEngineHidden(const CHelpEngineHidden&) = delete;
+    CHelpEngineHidden& operator=(const CHelpEngineHidden&) = delete;
+    bool Hid() const { return !m_hidden.empty(); }
+
+private:
+    std::vector<std::string> m_hidden;
 };

@@ -52,6 +52,15 @@ bool CChildProcess::Start(const std::string& exe, const std::string& dir,
                             dir.c_str(), &startup, &m_info) != FALSE;
 }
 
+bool CChildProcess::Start(const std::wstring& exe, const std::wstring& dir) {
+    Release();
+    std::wstring commandLine = L"\"" + exe + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    return ::CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                            dir.c_str(), &startup, &m_info) != FALSE;
+}
+
 bool CChildProcess::WaitForExit(DWORD timeoutMs, DWORD* exitCode) const {
     if (::WaitForSingleObject(m_info.hProcess, timeoutMs) != WAIT_OBJECT_0)
         return false;

@@ -17,6 +17,8 @@ public:
     // Runs exe in dir, with arguments after its quoted path on the command line. A process
     // started before is ended first if it still runs.
     bool Start(const std::string& exe, const std::string& dir, const std::string& arguments = "");
+    // The same by wide paths, which may hold letters the ANSI code page lacks.
+    bool Start(const std::wstring& exe, const std::wstring& dir);
     // TRUE when the process ended within the time-out; its exit code then.
     bool WaitForExit(DWORD timeoutMs, DWORD* exitCode = nullptr) const;
     // Ends the process at once, wherever it is; TRUE when it was gone within 20 s.

@@ -2,28 +2,64 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace {
 
-void RemoveTree(const std::string& dir) {
-    WIN32_FIND_DATAA data;
-    HANDLE find = ::FindFirstFileA((dir + "\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = data.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            std::string path = dir + "\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(path);
-            else
-                ::DeleteFileA(path.c_str());
-        } while (::FindNextFileA(find, &data));
-        ::FindClose(find);
-    }
-    ::RemoveDirectoryA(dir.c_str());
+std::wstring Convert(UINT codePage, const std::string& text) {
+    if (text.empty())
+        return std::wstring();
+    int size =
+        ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<size_t>(size), L'\0');
+    ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), &wide[0], size);
+    return wide;
+}
+
+std::string Convert(UINT codePage, const std::wstring& wide) {
+    if (wide.empty())
+        return std::string();
+    int size = ::WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()),
+                                     nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<size_t>(size), '\0');
+    ::WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), &text[0], size,
+                          nullptr, nullptr);
+    return text;
 }
 
 } // namespace
+
+// Wide, so that a tree with names outside the ANSI code page goes too.
+void RemoveTree(const std::wstring& dir) {
+    WIN32_FIND_DATAW data;
+    HANDLE find = ::FindFirstFileW((dir + L"\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            std::wstring path = dir + L"\\" + name;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(path);
+            else
+                ::DeleteFileW(path.c_str());
+        } while (::FindNextFileW(find, &data));
+        ::FindClose(find);
+    }
+    ::RemoveDirectoryW(dir.c_str());
+}
+
+std::wstring Widen(const std::string& text) {
+    return Convert(CP_ACP, text);
+}
+
+std::string Narrow(const std::wstring& text) {
+    return Convert(CP_ACP, text);
+}
+
+std::string Utf8(const std::wstring& text) {
+    return Convert(CP_UTF8, text);
+}
 
 std::string WindowsPath(std::string path) {
     for (char& c : path)
@@ -47,15 +83,24 @@ std::string MakeScratchDir(const std::string& name) {
     const std::string root = WindowsPath(TEST_SCRATCH_DIR);
     std::string dir = root + "\\" + name;
     ::CreateDirectoryA(root.c_str(), nullptr);
-    RemoveTree(dir);
+    RemoveTree(Widen(dir));
     ::CreateDirectoryA(dir.c_str(), nullptr);
     return dir;
 }
 
-std::string ReadFileFrom(const std::string& path, size_t offset) {
+std::wstring MakeScratchDir(const std::wstring& name) {
+    const std::wstring root = Widen(WindowsPath(TEST_SCRATCH_DIR));
+    std::wstring dir = root + L"\\" + name;
+    ::CreateDirectoryW(root.c_str(), nullptr);
+    RemoveTree(dir);
+    ::CreateDirectoryW(dir.c_str(), nullptr);
+    return dir;
+}
+
+namespace {
+
+std::string ReadFrom(HANDLE h, size_t offset) {
     std::string data;
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                             nullptr, OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return data;
     ::SetFilePointer(h, static_cast<LONG>(offset), nullptr, FILE_BEGIN);
@@ -67,8 +112,22 @@ std::string ReadFileFrom(const std::string& path, size_t offset) {
     return data;
 }
 
+} // namespace
+
+std::string ReadFileFrom(const std::string& path, size_t offset) {
+    return ReadFrom(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr),
+                    offset);
+}
+
 std::string ReadWholeFile(const std::string& path) {
     return ReadFileFrom(path, 0);
+}
+
+std::string ReadWholeFile(const std::wstring& path) {
+    return ReadFrom(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr),
+                    0);
 }
 
 size_t FileSize(const std::string& path) {
@@ -83,6 +142,23 @@ size_t FileSize(const std::string& path) {
 
 bool FileExists(const std::string& path) {
     return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool FileExists(const std::wstring& path) {
+    return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::vector<std::wstring> FilesIn(const std::wstring& dir) {
+    std::vector<std::wstring> files;
+    WIN32_FIND_DATAW data;
+    HANDLE find = ::FindFirstFileW((dir + L"\\*").c_str(), &data);
+    for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = ::FindNextFileW(find, &data))
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+            files.push_back(data.cFileName);
+    if (find != INVALID_HANDLE_VALUE)
+        ::FindClose(find);
+    std::sort(files.begin(), files.end());
+    return files;
 }
 
 std::vector<std::string> SplitCrlfLines(const std::string& text) {

@@ -15,6 +15,10 @@ std::vector<std::string> LogMessages(const std::string& path) {
     return LogMessagesOf(ReadWholeFile(path));
 }
 
+std::vector<std::string> LogMessages(const std::wstring& path) {
+    return LogMessagesOf(ReadWholeFile(path));
+}
+
 bool AllLinesTimestamped(const std::string& path) {
     std::string data = ReadWholeFile(path);
     size_t start = 0;

@@ -14,5 +14,6 @@ constexpr size_t kMessageStart = kTimestampWidth + 1;
 std::vector<std::string> LogMessagesOf(const std::string& text);
 // The same for the file at path.
 std::vector<std::string> LogMessages(const std::string& path);
+std::vector<std::string> LogMessages(const std::wstring& path);
 // TRUE when every complete line of the file starts with a timestamp and a space.
 bool AllLinesTimestamped(const std::string& path);

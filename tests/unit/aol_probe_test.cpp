@@ -1,6 +1,8 @@
 // The installation probe against the real registry and file system of the Wine prefix.
 #include "app/aol_probe.h"
 
+#include "files.h"
+
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -179,6 +181,91 @@ TEST_F(AolProbeTest, FileExistsOnlyForFiles) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.exists, FileExists(c.path.c_str())) << '"' << c.path << '"';
+}
+
+// Folders named in letters that code page 1252 lacks (Greek) or has only look-alikes for
+// ("Łódź", which it spells "Lódz"). Wine converts the ANSI functions' text through the code
+// page as Windows does, so the ANSI answers below are Windows' answers too. CTest runs these
+// under LC_ALL=C.UTF-8, where Wine's Unix side can name such files.
+TEST_F(AolProbeTest, PathsOutsideTheCodePageAreReadAndTestedWhole) {
+    if (::GetACP() != 1252)
+        GTEST_SKIP() << "needs ANSI code page 1252";
+    const std::wstring tree = Widen(m_dir) + L"\\wide";
+    const std::wstring greek = tree + L"\\\u0391\u03b8\u03ae\u03bd\u03b1";
+    const std::wstring polish = tree + L"\\\u0141\u00f3d\u017a";
+    const std::wstring lookAlike = tree + L"\\L\u00f3dz";
+    ASSERT_EQ(Narrow(polish), Narrow(lookAlike)) << "code page 1252 spells both alike";
+    struct CRemoveTree {
+        std::wstring dir;
+        ~CRemoveTree() { RemoveTree(dir); }
+    } cleanup{tree};
+    if (!::CreateDirectoryW(tree.c_str(), nullptr) || !::CreateDirectoryW(greek.c_str(), nullptr))
+        GTEST_SKIP() << "Wine cannot name files in Greek here (run with LC_ALL=C.UTF-8)";
+    ASSERT_TRUE(::CreateDirectoryW(polish.c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW(lookAlike.c_str(), nullptr));
+    for (const std::wstring& file :
+         {greek + L"\\client.bin", polish + L"\\client.bin", lookAlike + L"\\other.bin"}) {
+        HANDLE h = ::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, h);
+        ::CloseHandle(h);
+    }
+    ::SetEnvironmentVariableW(L"LV_PROBE_GREEK", greek.c_str());
+
+    struct Case {
+        const char* name;
+        DWORD type;
+        std::wstring value;
+        BOOL installed;     // read and tested wide, as on the NT family
+        BOOL ansiInstalled; // read and tested in ANSI, as before
+    };
+    const Case cases[] = {
+        {"Greek path", REG_SZ, greek + L"\\client.bin", 1, 0},
+        {"variable naming the Greek folder", REG_EXPAND_SZ, L"%LV_PROBE_GREEK%\\client.bin", 1, 0},
+        {"Greek folder itself", REG_SZ, greek, 0, 0},
+        {"file only under the real name", REG_SZ, polish + L"\\client.bin", 1, 0},
+        {"file only in the look-alike folder", REG_SZ, polish + L"\\other.bin", 0, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(ERROR_SUCCESS,
+                  ::RegSetValueExW(Key(), nullptr, 0, c.type,
+                                   reinterpret_cast<const BYTE*>(c.value.c_str()),
+                                   static_cast<DWORD>((c.value.size() + 1) * sizeof(wchar_t))));
+        EXPECT_EQ(c.installed, Installed());
+        // The narrow reader still gives the text as the code page spells it.
+        const std::string ansi = Read(kFallback);
+        EXPECT_EQ(c.ansiInstalled, FileExists(ansi.c_str())) << ansi;
+    }
+    ::SetEnvironmentVariableW(L"LV_PROBE_GREEK", nullptr);
+    EXPECT_EQ(1, FileExists((greek + L"\\client.bin").c_str()));
+    EXPECT_EQ(0, FileExists((lookAlike + L"\\client.bin").c_str()));
+}
+
+// A path beyond MAX_PATH characters (padded with "\.", which the system folds away): the
+// ANSI functions of the NT family refuse it (their conversion buffer holds MAX_PATH + 1
+// characters), and the wide probe refuses it too, so both roads answer alike.
+TEST_F(AolProbeTest, LongPathsGetTheAnsiRoadsAnswer) {
+    const std::string tail = "\\client.bin";
+    for (size_t length :
+         {size_t{MAX_PATH - 1}, size_t{MAX_PATH}, size_t{MAX_PATH + 1}, size_t{400}}) {
+        SCOPED_TRACE(length);
+        std::string path = m_dir;
+        while (path.size() + tail.size() + 2 <= length)
+            path += "\\.";
+        if (path.size() + tail.size() < length)
+            path += "\\"; // a doubled backslash is folded away too
+        path += tail;
+        ASSERT_EQ(length, path.size());
+        SetDefault(REG_SZ, Sz(path));
+        const BOOL ansi = FileExists(path.c_str());
+        EXPECT_EQ(ansi, Installed());
+        EXPECT_EQ(ansi, FileExists(Widen(path).c_str()));
+        // Exactly MAX_PATH characters leave no room for the NUL: left to the system.
+        if (length != MAX_PATH) {
+            EXPECT_EQ(length < MAX_PATH ? 1 : 0, ansi) << "found within MAX_PATH, refused beyond";
+        }
+    }
 }
 
 } // namespace

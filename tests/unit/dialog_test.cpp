@@ -3,6 +3,8 @@
 // standard box while the dialog goes on.
 #include "framework/dialog.h"
 
+#include "files.h"
+
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -74,6 +76,15 @@ struct BoxSeen {
     bool found = false;
 };
 
+// The whole text, however long.
+std::wstring WindowTextOf(HWND hWnd) {
+    int length = ::GetWindowTextLengthW(hWnd);
+    std::wstring text(static_cast<size_t>(length > 0 ? length : 0) + 1, L'\0');
+    ::GetWindowTextW(hWnd, &text[0], static_cast<int>(text.size()));
+    text.resize(wcslen(text.c_str()));
+    return text;
+}
+
 BOOL CALLBACK FindBox(HWND hWnd, LPARAM param) {
     DWORD pid = 0;
     ::GetWindowThreadProcessId(hWnd, &pid);
@@ -82,14 +93,11 @@ BOOL CALLBACK FindBox(HWND hWnd, LPARAM param) {
     if (pid != ::GetCurrentProcessId() || std::string(className) != "#32770" ||
         !::IsWindowVisible(hWnd))
         return TRUE;
-    char text[256] = {};
-    ::GetWindowTextA(::GetDlgItem(hWnd, 0xFFFF), text, sizeof text);
-    if (std::string(text).empty())
+    std::string text = Narrow(WindowTextOf(::GetDlgItem(hWnd, 0xFFFF)));
+    if (text.empty())
         return TRUE; // the dialog under test
     BoxSeen* seen = reinterpret_cast<BoxSeen*>(param);
-    char caption[256] = {};
-    ::GetWindowTextA(hWnd, caption, sizeof caption);
-    seen->caption = caption;
+    seen->caption = Narrow(WindowTextOf(hWnd));
     seen->text = text;
     seen->found = true;
     ::PostMessageA(hWnd, WM_COMMAND, IDOK, 0);
@@ -150,4 +158,21 @@ TEST(DialogTest, HandlerOutOfMemoryShowsTheStandardBoxAndTheDialogGoesOn) {
     EXPECT_EQ("Out of memory.", seen.text);
     EXPECT_EQ("unit_tests", seen.caption) << "the application's title";
     EXPECT_EQ(42, afterwards) << "the dialog handles messages as before";
+}
+
+// Beyond the stack buffer the text is widened on the heap (on the NT family, as under Wine)
+// and shown whole, captioned with the application's title.
+TEST(DialogTest, ApplicationMessageBoxShowsALongTextWhole) {
+    std::string text;
+    for (int i = 0; text.size() < 3000; ++i)
+        text += "line " + std::to_string(i) + " ";
+    BoxSeen seen;
+    HANDLE closer = ::CreateThread(nullptr, 0, CloseBox, &seen, 0, nullptr);
+    int pressed = ShowApplicationMessageBox(nullptr, text.c_str(), MB_OK | MB_ICONEXCLAMATION);
+    ::WaitForSingleObject(closer, INFINITE);
+    ::CloseHandle(closer);
+    ASSERT_TRUE(seen.found) << "no box";
+    EXPECT_EQ(IDOK, pressed);
+    EXPECT_EQ(text, seen.text);
+    EXPECT_EQ("unit_tests", seen.caption);
 }

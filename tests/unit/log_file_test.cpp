@@ -234,6 +234,68 @@ TEST_F(LogFileTest, SetPathWhileOpenClosesWithoutOpeningTheNewPath) {
     EXPECT_EQ(other, std::string(m_log.m_strPath));
 }
 
+// Folders named in letters that code page 1252 lacks ("Αθήνα", spelt "????a") or has only
+// look-alikes for ("Łódź", spelt "Lódz", which here names another folder that exists): the
+// wide path opens the folder as named. Wine converts the ANSI functions' paths through the
+// code page as Windows does, so the ANSI failures below are Windows' too. CTest runs this
+// under LC_ALL=C.UTF-8, where Wine's Unix side can name such files.
+TEST_F(LogFileTest, WidePathsOutsideTheCodePageOpenTheFolderAsNamed) {
+    if (::GetACP() != 1252)
+        GTEST_SKIP() << "needs ANSI code page 1252";
+    const std::wstring tree = Widen(m_dir) + L"\\wide";
+    const std::wstring greek = tree + L"\\\u0391\u03b8\u03ae\u03bd\u03b1";
+    const std::wstring polish = tree + L"\\\u0141\u00f3d\u017a";
+    const std::wstring lookAlike = tree + L"\\L\u00f3dz";
+    struct CRemoveTree {
+        std::wstring dir;
+        ~CRemoveTree() { RemoveTree(dir); }
+    } cleanup{tree};
+    if (!::CreateDirectoryW(tree.c_str(), nullptr) || !::CreateDirectoryW(greek.c_str(), nullptr))
+        GTEST_SKIP() << "Wine cannot name files in Greek here (run with LC_ALL=C.UTF-8)";
+    ASSERT_TRUE(::CreateDirectoryW(polish.c_str(), nullptr));
+    ASSERT_TRUE(::CreateDirectoryW(lookAlike.c_str(), nullptr));
+
+    for (const std::wstring& dir : {greek, polish}) {
+        SCOPED_TRACE(Utf8(dir));
+        const std::wstring path = dir + L"\\LogFile.txt";
+        // The ANSI spelling names no file ("?") or the look-alike's: the old road.
+        EXPECT_EQ(dir == greek ? 0 : 1, m_log.SetPathAndOpen(Narrow(path).c_str()));
+        RemoveTree(lookAlike);
+        ASSERT_TRUE(::CreateDirectoryW(lookAlike.c_str(), nullptr));
+
+        ASSERT_EQ(1, m_log.SetPathAndOpen(path.c_str()));
+        EXPECT_EQ(Narrow(path), m_log.m_strPath) << "the ANSI spelling, for whoever reads it";
+        ASSERT_EQ(1, m_log.Write("line %d\n", 1));
+        m_log.Close();
+        ASSERT_EQ(1, m_log.Write("line %d\n", 2)) << "reopened by the wide path";
+        m_log.Close();
+        EXPECT_EQ((std::vector<std::string>{"line 1", "line 2"}), LogMessages(path));
+    }
+    EXPECT_EQ(std::vector<std::wstring>{}, FilesIn(lookAlike)) << "nothing in the look-alike";
+
+    // An ANSI path set afterwards replaces the wide one.
+    EXPECT_EQ(1, m_log.SetPathAndOpen(m_path.c_str()));
+    EXPECT_EQ(L'\0', m_log.m_strWidePath[0]);
+    ASSERT_EQ(1, m_log.Write("narrow\n"));
+    m_log.Close();
+    EXPECT_EQ(std::vector<std::string>{"narrow"}, LogMessages(m_path));
+}
+
+// Stored in the object as the ANSI path is: one that does not fit with its NUL is stored
+// empty and never opened, and nothing is created anywhere.
+TEST_F(LogFileTest, WidePathThatDoesNotFitIsStoredEmpty) {
+    const std::wstring dir = Widen(m_dir) + L"\\";
+    const std::wstring fits = dir + std::wstring(MAX_PATH - 1 - dir.size(), L'x');
+    const std::wstring tooLong = fits + L"x";
+    EXPECT_EQ(0, m_log.SetPathAndOpen(tooLong.c_str()));
+    EXPECT_EQ(L'\0', m_log.m_strWidePath[0]);
+    EXPECT_STREQ("", m_log.m_strPath);
+    EXPECT_EQ(0, m_log.Write("lost\n"));
+    EXPECT_EQ(std::vector<std::wstring>{}, FilesIn(Widen(m_dir)));
+    EXPECT_EQ(1, m_log.SetPathAndOpen(fits.c_str())) << "MAX_PATH - 1 characters fit";
+    EXPECT_TRUE(::DeleteFileW(fits.c_str()));
+}
+
 TEST_F(LogFileTest, MessagesAreFormattedAndMissingStringsGiveEmptyMessages) {
     m_log.SetPathAndOpen(m_path.c_str());
     m_log.Write("%s\n", "100%s %d literal");
