@@ -63,8 +63,10 @@ void CConnection::UpdateState(DWORD count, const RASCONN* entries, BOOL* pAddres
     std::string address;
     DWORD projectionError = 0;
     BOOL found = FindConnection(count, entries, address, &projectionError);
-    // Up and listed again with its projection pending (a redial under the same entry): not
-    // found, so DOWN is posted now and UP once the new address is there.
+    // Pending whatever the state: up and listed again with its projection pending (a redial
+    // under the same entry) is not found, so DOWN is posted now and UP once the new address
+    // is there. Under Wine only the test stand-in answers 730 here; what Windows 9x and NT
+    // answer while a connection is set up Wine's stub RAS cannot show.
     if (pAddressPending != nullptr)
         *pAddressPending = projectionError == ERROR_PROJECTION_NOT_COMPLETE;
     bool up = (m_dwFlags & kFlagUp) != 0;

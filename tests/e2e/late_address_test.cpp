@@ -2,7 +2,9 @@
 // made or ended and nothing when its IP projection completes later (the Windows 9x family
 // signals before the connection is complete, and a slow link outlasts the settle delay). The
 // stand-in completes the projection here without a signal, and the real program must still
-// report the connection, on the NT family and with the 9x settle delay.
+// report the connection, on the NT family and with the 9x settle delay. Wine's RAS is a stub:
+// that real RAS answers a pending projection with 730 and sends no second signal is the
+// stand-in's word here, not Windows'.
 #include "app_driver.h"
 #include "program_texts.h"
 #include "ras_standin.h"
