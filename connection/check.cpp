@@ -28,29 +28,47 @@ void PostToMainWindow(UINT message, CConnection* connection) {
 
 } // namespace
 
-BOOL CheckConnections() {
+void CheckConnections() {
+    RunConnectionCheck();
+}
+
+CheckOutcome RunConnectionCheck() {
     if (!LoadRasApi())
-        return TRUE;
+        return CheckOutcome::Settled;
     RASCONN* buffer = nullptr;
     bool outOfMemory = false;
     DWORD count = EnumRasConnections(&buffer, &outOfMemory);
     // Without memory for the table this round knows nothing: an empty table would be taken
     // for a disconnection. Nothing is posted; the caller checks again later.
     if (outOfMemory)
-        return FALSE;
-    BOOL checked = TRUE;
+        return CheckOutcome::OutOfMemory;
+    CheckOutcome outcome = CheckOutcome::Settled;
     try {
-        g_connection.UpdateState(count, buffer);
+        BOOL addressPending = FALSE;
+        g_connection.UpdateState(count, buffer, &addressPending);
+        if (addressPending)
+            outcome = CheckOutcome::AddressPending;
     } catch (const std::bad_alloc&) {
-        checked = FALSE; // gave up before posting: the lines already written stay
+        outcome = CheckOutcome::OutOfMemory; // gave up before posting: the lines written stay
     }
     std::free(buffer);
-    return checked;
+    return outcome;
 }
 
 void CConnection::UpdateState(DWORD count, const RASCONN* entries) {
+    UpdateState(count, entries, nullptr);
+}
+
+void CConnection::UpdateState(DWORD count, const RASCONN* entries, BOOL* pAddressPending) {
     std::string address;
-    BOOL found = FindConnection(count, entries, address);
+    DWORD projectionError = 0;
+    BOOL found = FindConnection(count, entries, address, &projectionError);
+    // Pending whatever the state: up and listed again with its projection pending (a redial
+    // under the same entry) is not found, so DOWN is posted now and UP once the new address
+    // is there. Under Wine only the test stand-in answers 730 here; what Windows 9x and NT
+    // answer while a connection is set up Wine's stub RAS cannot show.
+    if (pAddressPending != nullptr)
+        *pAddressPending = projectionError == ERROR_PROJECTION_NOT_COMPLETE;
     bool up = (m_dwFlags & kFlagUp) != 0;
     if (!up && found) {
         // Stored before posting, so the handler reads the new address.
@@ -63,6 +81,13 @@ void CConnection::UpdateState(DWORD count, const RASCONN* entries) {
 }
 
 BOOL CConnection::FindConnection(DWORD count, const RASCONN* entries, std::string& ipAddress) {
+    return FindConnection(count, entries, ipAddress, nullptr);
+}
+
+BOOL CConnection::FindConnection(DWORD count, const RASCONN* entries, std::string& ipAddress,
+                                 DWORD* pProjectionError) {
+    if (pProjectionError != nullptr)
+        *pProjectionError = 0;
     if (entries == nullptr)
         count = 0;
     if (g_logFile.m_bEnabled && count > 0)
@@ -87,7 +112,10 @@ BOOL CConnection::FindConnection(DWORD count, const RASCONN* entries, std::strin
     projection.dwSize = sizeof projection;
     DWORD size = sizeof projection;
     // Fails while the connection is still being set up; the next check tries again.
-    if (RasGetProjectionInfoA(match->hrasconn, RASP_PppIp, &projection, &size) != 0)
+    DWORD error = RasGetProjectionInfoA(match->hrasconn, RASP_PppIp, &projection, &size);
+    if (pProjectionError != nullptr)
+        *pProjectionError = error;
+    if (error != 0)
         return FALSE;
     ipAddress = FieldText(projection.szIpAddress);
     return TRUE;

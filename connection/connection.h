@@ -46,8 +46,15 @@ public:
 
     // TRUE when this connection is among the records and its IP address was read.
     BOOL FindConnection(DWORD count, const RASCONN* entries, std::string& ipAddress);
+    // The same; *pProjectionError receives RAS's answer to the projection query of the match
+    // (0 when it was read or when nothing matched).
+    BOOL FindConnection(DWORD count, const RASCONN* entries, std::string& ipAddress,
+                        DWORD* pProjectionError);
     // Posts WM_CONNECTION_UP or WM_CONNECTION_DOWN when the records disagree with the state.
     void UpdateState(DWORD count, const RASCONN* entries);
+    // The same; *pAddressPending receives TRUE when this connection is listed but RAS has not
+    // completed its IP projection yet, whatever the state.
+    void UpdateState(DWORD count, const RASCONN* entries, BOOL* pAddressPending);
 
     CCriticalSection m_lock; // guards m_strIPAddress
     std::string m_strName;   // shown in log lines
@@ -84,9 +91,18 @@ public:
 
 extern CAolConnection g_connection;
 
-// Runs one check of the RAS connection table against g_connection. FALSE when it gave up
-// for lack of memory before posting anything: the check should run again later.
-BOOL CheckConnections();
+// What one check saw, as far as the monitor thread must know whether to look again before
+// RAS signals the next change.
+enum class CheckOutcome {
+    Settled,        // the table was compared with the state
+    OutOfMemory,    // gave up before posting anything: this round knows nothing
+    AddressPending, // the connection is listed, its IP projection not complete yet
+};
+
+// Runs one check of the RAS connection table against g_connection.
+void CheckConnections();
+// The same, saying what it saw.
+CheckOutcome RunConnectionCheck();
 
 // The monitor thread. StartMonitoring returns TRUE when it runs (or already ran).
 BOOL StartMonitoring();

@@ -62,8 +62,11 @@ UINT __cdecl MonitorThreadProc(void*) {
     HANDLE waitList[2] = {notify.Get(), g_hStopEvent};
     if (RasConnectionNotificationA(INVALID_HANDLE_VALUE, notify.Get(),
                                    RASCN_Connection | RASCN_Disconnection) == 0) {
-        // A check that ran out of memory is tried again at the polling interval, so that a
-        // change RAS signalled meanwhile is not lost until the next signal.
+        // RAS signals a connection made, nothing when its address arrives later (Windows 9x
+        // signals before the connection is complete, and a slow link outlasts the settle
+        // delay). So while the address is pending, and after a check that ran out of memory,
+        // the check is tried again at the polling interval: the change is not lost until the
+        // next signal. The stop event ends that wait as any other.
         DWORD timeout = INFINITE;
         for (;;) {
             DWORD woken = ::WaitForMultipleObjects(2, waitList, FALSE, timeout);
@@ -71,7 +74,7 @@ UINT __cdecl MonitorThreadProc(void*) {
                 break;
             if (woken == WAIT_OBJECT_0 && IsWindows9x())
                 ::Sleep(kSettleDelayMs);
-            timeout = CheckConnections() ? INFINITE : kPollIntervalMs;
+            timeout = RunConnectionCheck() == CheckOutcome::Settled ? INFINITE : kPollIntervalMs;
         }
         RasConnectionNotificationA(INVALID_HANDLE_VALUE, notify.Get(), 0);
     }

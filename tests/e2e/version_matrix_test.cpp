@@ -5,6 +5,7 @@
 #include "app_driver.h"
 #include "program_texts.h"
 #include "ras_standin.h"
+#include "shown_version.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +24,6 @@ struct WindowsVersion {
     bool windows9x;
 };
 
-const char kAppDefaults[] = "Software\\Wine\\AppDefaults\\Linkvigil.exe";
 const char kAppPathsAol[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\aol.exe";
 
 // Between a RAS event and the check it causes: at least the 3000 ms sleep on the 9x family;
@@ -42,20 +42,10 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(CRasStandin::OverrideActive()) << "run under wine-run";
         ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, kAppPathsAol);
-        HKEY key = nullptr;
-        ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_CURRENT_USER, kAppDefaults, 0, nullptr, 0,
-                                                   KEY_WRITE, nullptr, &key, nullptr));
-        const char* version = GetParam().name;
-        LONG set =
-            ::RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
-                             static_cast<DWORD>(std::string(version).size() + 1));
-        ::RegCloseKey(key);
-        ASSERT_EQ(ERROR_SUCCESS, set);
+        ASSERT_TRUE(m_version.IsSet());
         ASSERT_TRUE(m_standin.Install(RasLibrary::Full));
-        m_dir = MakeScratchDir(std::string("matrix_") + version);
+        m_dir = MakeScratchDir(std::string("matrix_") + GetParam().name);
     }
-    // Every later test sees Wine's default version again.
-    void TearDown() override { ::RegDeleteKeyA(HKEY_CURRENT_USER, kAppDefaults); }
 
     bool Registered() { return m_standin.Registered(m_app.ProcessId()); }
 
@@ -77,6 +67,7 @@ protected:
             EXPECT_LT(seconds, kSettleBoundSeconds) << event << ": settle delay outside 9x";
     }
 
+    CShownWindowsVersion m_version{"Linkvigil.exe", GetParam().name};
     CRasStandin m_standin;
     CAppUnderTest m_app;
     std::string m_dir;

@@ -181,6 +181,46 @@ TEST_F(RasApiTest, RegisteredEventsAreSignalledUntilUnregistered) {
     EXPECT_TRUE(m_table.GetRegistrations().empty());
 }
 
+// Real RAS promises no event when a connection's address arrives after the connection was
+// made; the stand-in completes a projection that way when asked, and answers a pending one as
+// RAS does.
+TEST_F(RasApiTest, ProjectionCompletesWithoutASignalWhenAsked) {
+    static_assert(ERROR_PROJECTION_NOT_COMPLETE == 730, "as the platform SDK's raserror.h");
+    const HRASCONN anyConnection = Handle(reinterpret_cast<ULONG_PTR>(INVALID_HANDLE_VALUE));
+    CHandle hEvent(::CreateEventA(nullptr, FALSE, FALSE, nullptr));
+    ASSERT_EQ(0u, m_connectionNotification(anyConnection, hEvent.Get(), RASCN_Connection));
+    auto projection = [&](DWORD handle, std::string* address) {
+        RASPPPIPA record = {};
+        record.dwSize = kRasPppIpSize;
+        DWORD size = kRasPppIpSize;
+        DWORD result = m_getProjectionInfo(Handle(handle), RASP_PppIp, &record, &size);
+        *address = record.szIpAddress;
+        return result;
+    };
+    std::string address;
+
+    DWORD first = m_table.Up("AOL L2TP", "10.0.0.1", false);
+    DWORD second = m_table.Up("Second", "10.0.0.2", false);
+    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(hEvent.Get(), kWait)) << "pending is signalled";
+    EXPECT_EQ(static_cast<DWORD>(ERROR_PROJECTION_NOT_COMPLETE), projection(first, &address));
+    DWORD changes = m_table.GetCounters().dwChanges;
+
+    EXPECT_TRUE(m_table.Complete("AOL L2TP", false));
+    EXPECT_EQ(0u, Rasctl("complete Second --no-signal"));
+    EXPECT_EQ(1u, Rasctl("complete Second --quiet"));
+    EXPECT_EQ(1u, Rasctl("down Second --no-signal"));
+    EXPECT_EQ(2u, Rasctl("complete NotListed --no-signal"));
+    EXPECT_EQ(0u, projection(first, &address));
+    EXPECT_EQ("10.0.0.1", address);
+    EXPECT_EQ(0u, projection(second, &address));
+    EXPECT_EQ("10.0.0.2", address);
+    EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), ::WaitForSingleObject(hEvent.Get(), 0));
+    rasstub::Counters counters = m_table.GetCounters();
+    EXPECT_EQ(2u, counters.dwSignals) << "one per pending entry, none since";
+    EXPECT_EQ(changes + 2, counters.dwChanges) << "a change all the same";
+    EXPECT_EQ(0u, m_connectionNotification(anyConnection, hEvent.Get(), 0));
+}
+
 TEST_F(RasApiTest, RasctlRejectsBadInput) {
     struct Case {
         const char* arguments;

@@ -11,12 +11,17 @@
 
 namespace {
 
-// Projection replies by connection handle: an address, or an error while still pending.
+// Projection replies by connection handle: an error where one is set, else an address, or
+// "not complete" while still pending.
 std::map<HRASCONN, std::string> g_projections;
+std::map<HRASCONN, DWORD> g_projectionErrors;
 int g_projectionCalls = 0;
 
 DWORD WINAPI FakeProjection(HRASCONN handle, DWORD projection, void* info, DWORD* size) {
     ++g_projectionCalls;
+    auto error = g_projectionErrors.find(handle);
+    if (error != g_projectionErrors.end())
+        return error->second;
     auto found = g_projections.find(handle);
     if (projection != RASP_PppIp || size == nullptr || *size != sizeof(RASPPPIP) ||
         found == g_projections.end())
@@ -46,6 +51,7 @@ protected:
         m_savedProjection = RasGetProjectionInfoA;
         RasGetProjectionInfoA = FakeProjection;
         g_projections.clear();
+        g_projectionErrors.clear();
         g_projectionCalls = 0;
         g_connection.m_dwFlags = kFlagLastCallFlag;
         g_connection.SetIPAddress("");
@@ -115,6 +121,50 @@ TEST_F(CheckTest, PendingProjectionIsReportedByTheNextCheckAfterItCompletes) {
     Check({Record("AOL L2TP", 3)});
     EXPECT_EQ(Posted{WM_CONNECTION_UP}, TakePosted());
     EXPECT_EQ("172.16.0.1", g_connection.GetIPAddress());
+}
+
+// What the monitor thread learns from a check: the address is pending only while the first
+// matching entry's projection answers "not complete"; every other failure counts as before.
+TEST_F(CheckTest, AddressIsPendingOnlyWhileTheMatchsProjectionIsNotComplete) {
+    // Handle 1 complete, 2 pending, 3 refused.
+    g_projections[reinterpret_cast<HRASCONN>(1)] = "10.0.0.1";
+    // 731, the code after "not complete"
+    g_projectionErrors[reinterpret_cast<HRASCONN>(3)] = ERROR_PROTOCOL_NOT_CONFIGURED;
+    struct Case {
+        const char* name;
+        bool up;
+        std::vector<RASCONN> records;
+        BOOL pending;
+        Posted posted;
+    } cases[] = {
+        {"empty", false, {}, FALSE, {}},
+        {"complete", false, {Record("AOL L2TP", 1)}, FALSE, {WM_CONNECTION_UP}},
+        {"pending", false, {Record("AOL L2TP", 2)}, TRUE, {}},
+        {"refused", false, {Record("AOL L2TP", 3)}, FALSE, {}},
+        {"pending while up", true, {Record("AOL L2TP", 2)}, TRUE, {WM_CONNECTION_DOWN}},
+        {"refused while up", true, {Record("AOL L2TP", 3)}, FALSE, {WM_CONNECTION_DOWN}},
+        {"another entry pending", false, {Record("Office", 2)}, FALSE, {}},
+        {"first match pending", false, {Record("AOL L2TP", 2), Record("AOL L2TP", 1)}, TRUE, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        g_connection.m_dwFlags = c.up ? kFlagUp | kFlagLastCallFlag : kFlagLastCallFlag;
+        BOOL addressPending = 0xbd;
+        g_connection.UpdateState(static_cast<DWORD>(c.records.size()),
+                                 c.records.empty() ? nullptr : c.records.data(), &addressPending);
+        EXPECT_EQ(c.pending, addressPending);
+        EXPECT_EQ(c.posted, TakePosted());
+    }
+
+    std::string address = "untouched";
+    DWORD error = 0xdeadbeef;
+    RASCONN refusedRecord = Record("AOL L2TP", 3);
+    EXPECT_FALSE(g_connection.FindConnection(1, &refusedRecord, address, &error));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_PROTOCOL_NOT_CONFIGURED), error);
+    EXPECT_EQ("untouched", address);
+    RASCONN other = Record("Office", 1);
+    EXPECT_FALSE(g_connection.FindConnection(1, &other, address, &error));
+    EXPECT_EQ(0u, error) << "nothing matched, nothing asked";
 }
 
 TEST_F(CheckTest, OnlyTheFirstOfTwoMatchingEntriesCounts) {

@@ -52,6 +52,12 @@ protected:
         return !::PeekMessageA(&msg, m_hWnd, WM_CONNECTION_UP, WM_CONNECTION_DOWN, PM_NOREMOVE);
     }
     DWORD EnumCalls() { return m_standin.table.GetCounters().dwEnumCalls; }
+    DWORD ProjectionCalls() { return m_standin.table.GetCounters().dwProjectionCalls; }
+    DWORD Signals() { return m_standin.table.GetCounters().dwSignals; }
+    // Waits until a check has asked for a projection more than before.
+    bool WaitForProjectionQueryAfter(DWORD before) {
+        return WaitFor([&] { return ProjectionCalls() > before; });
+    }
     // Waits until the monitor thread has run at least one more check than before.
     bool WaitForCheckAfter(DWORD before) {
         return WaitFor([&] { return EnumCalls() > before; });
@@ -111,6 +117,120 @@ TEST_F(MonitorTest, PendingProjectionIsReportedOnceItCompletes) {
     m_standin.table.Complete("AOL L2TP");
     EXPECT_EQ(WM_CONNECTION_UP, NextMessage());
     EXPECT_EQ("10.1.2.3", g_connection.GetIPAddress());
+}
+
+// Real RAS signals a connection made, nothing when its address arrives later; the stand-in
+// completes the projection here without a signal, as RAS may.
+TEST_F(MonitorTest, AddressThatArrivesWithoutASignalIsReported) {
+    ASSERT_TRUE(m_standin.Install(RasLibrary::Full));
+    ASSERT_TRUE(StartMonitoring());
+    ASSERT_TRUE(m_standin.WaitForRegistration());
+    m_standin.table.Up("AOL L2TP", "10.1.2.4", false);
+    ASSERT_TRUE(WaitForProjectionQueryAfter(0)) << "the check for the signal";
+    EXPECT_TRUE(NothingPosted()) << "no address yet: not up";
+    DWORD signals = Signals();
+    ASSERT_TRUE(m_standin.table.Complete("AOL L2TP", false));
+    EXPECT_EQ(WM_CONNECTION_UP, NextMessage(kPatienceMs)) << "the address was never read";
+    EXPECT_EQ("10.1.2.4", g_connection.GetIPAddress());
+    EXPECT_EQ(signals, Signals()) << "found without another signal";
+}
+
+// Up, then the same entry listed again with its projection pending (a redial): the check for
+// the signal reports the disconnection, and the new address is reported when it arrives.
+TEST_F(MonitorTest, UpConnectionListedAgainWithAPendingAddressGoesDownThenUpWithTheNewOne) {
+    ASSERT_TRUE(m_standin.Install(RasLibrary::Full));
+    ASSERT_TRUE(StartMonitoring());
+    ASSERT_TRUE(m_standin.WaitForRegistration());
+    m_standin.table.Up("AOL L2TP", "10.0.0.7");
+    ASSERT_EQ(WM_CONNECTION_UP, NextMessage());
+    {
+        rasstub::CStandinTable::CBatch redial(m_standin.table); // one signal for both
+        m_standin.table.Down("AOL L2TP");
+        m_standin.table.Up("AOL L2TP", "10.0.0.8", false);
+    }
+    EXPECT_EQ(WM_CONNECTION_DOWN, NextMessage());
+    ASSERT_TRUE(m_standin.table.Complete("AOL L2TP", false));
+    EXPECT_EQ(WM_CONNECTION_UP, NextMessage(kPatienceMs));
+    EXPECT_EQ("10.0.0.8", g_connection.GetIPAddress());
+}
+
+// Only "not complete yet" makes the thread look again: any other failure of the projection
+// query counts as not found, and then, as after a check that found the address, nothing runs
+// until the next signal. Each case starts a new thread, so that only the signal's check can
+// have run when the wait of more than two polling intervals begins.
+TEST_F(MonitorTest, OnlyAPendingAddressIsCheckedAgainWithoutASignal) {
+    ASSERT_TRUE(m_standin.Install(RasLibrary::Full));
+    m_standin.table.Up("AOL L2TP", "10.0.0.9", false);
+    struct Case {
+        DWORD projectionError; // for every query; 0: as listed
+        bool checkedAgain;
+    } cases[] = {
+        {0, true}, // pending: ERROR_PROJECTION_NOT_COMPLETE
+        {ERROR_PROTOCOL_NOT_CONFIGURED, false},
+        {ERROR_INVALID_HANDLE, false},
+        {0, false}, // completed below: found
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.projectionError);
+        rasstub::Faults faults = {};
+        faults.dwProjectionError = c.projectionError;
+        m_standin.table.SetFaults(faults);
+        ASSERT_TRUE(StartMonitoring());
+        ASSERT_TRUE(m_standin.WaitForRegistration());
+        DWORD signals = Signals();
+        if (&c == &cases[3])
+            m_standin.table.Complete("AOL L2TP");
+        else
+            m_standin.table.Up("Other", "10.0.0.10");
+        DWORD change = m_standin.table.GetCounters().dwChanges;
+        ASSERT_TRUE(WaitFor([&] {
+            rasstub::Counters k = m_standin.table.GetCounters();
+            return k.dwEnumSeen >= change && k.dwProjectionSeen >= change;
+        })) << "the check for the signal";
+        DWORD checks = EnumCalls();
+        if (c.checkedAgain) {
+            EXPECT_TRUE(WaitFor([&] { return EnumCalls() >= checks + 2; }));
+        } else {
+            ::Sleep(5000);
+            EXPECT_EQ(checks, EnumCalls()) << "checked again without a signal";
+        }
+        EXPECT_EQ(signals + 1, Signals());
+        StopMonitoring();
+    }
+    EXPECT_EQ(WM_CONNECTION_UP, NextMessage());
+    EXPECT_TRUE(NothingPosted());
+}
+
+// Stopped while the thread waits to look at a pending address again: the wait ends at once,
+// without the check it was waiting for. Only a stop that came well before that check was due
+// shows it; a machine so loaded that it came later tries again.
+TEST_F(MonitorTest, StopDuringThePendingWaitEndsItWithoutAnotherCheck) {
+    ASSERT_TRUE(m_standin.Install(RasLibrary::Full));
+    m_standin.table.Up("AOL L2TP", "10.0.0.11", false);
+    LARGE_INTEGER frequency;
+    ::QueryPerformanceFrequency(&frequency);
+    bool shown = false;
+    for (int attempt = 0; attempt < 5 && !shown; ++attempt) {
+        ASSERT_TRUE(StartMonitoring());
+        ASSERT_TRUE(m_standin.WaitForRegistration());
+        DWORD before = ProjectionCalls();
+        m_standin.table.Up("Other", "10.0.0.12"); // the signal; AOL L2TP stays pending
+        ASSERT_TRUE(WaitForProjectionQueryAfter(before));
+        rasstub::Counters seen = m_standin.table.GetCounters();
+        LARGE_INTEGER stopping;
+        ::QueryPerformanceCounter(&stopping);
+        StopMonitoring();
+        double sinceCheckMs = 1000.0 * static_cast<double>(stopping.QuadPart - seen.llLastEnumQpc) /
+                              static_cast<double>(frequency.QuadPart);
+        if (sinceCheckMs > 1000.0)
+            continue; // the next check may have been due before the stop: inconclusive
+        shown = true;
+        EXPECT_EQ(seen.dwEnumCalls, EnumCalls()) << "a check ran after the stop";
+        EXPECT_EQ(nullptr, g_pMonitorThread);
+        EXPECT_FALSE(m_standin.Registered());
+    }
+    if (!shown)
+        GTEST_SKIP() << "each stop came too late after the check to tell";
 }
 
 TEST_F(MonitorTest, PollingModeChecksWithoutNotificationsAndStopsWithTheThread) {

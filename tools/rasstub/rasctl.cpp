@@ -21,6 +21,9 @@ const char kUsage[] =
     "  up NAME IP               list NAME as connected with address IP\n"
     "  pending NAME IP          list NAME with its IP projection not yet complete\n"
     "  complete NAME            complete the projection of the first NAME listed\n"
+    "  complete NAME --no-signal\n"
+    "                           the same without a signal, as real RAS (which promises\n"
+    "                           no event for an address that arrives late)\n"
     "  down NAME                end the first NAME listed\n"
     "  list                     show connections, faults and registered events\n"
     "  counters                 show call and signal counters\n"
@@ -35,8 +38,8 @@ const char kUsage[] =
     "  fault many N [PREFIX]    add N connections PREFIX1..PREFIXN (default prefix Conn)\n"
     "  fault clear              clear every fault (connections stay)\n"
     "\n"
-    "up, pending, complete and down signal the events registered with\n"
-    "RasConnectionNotificationA. A NAME of 257 bytes or more fills the entry-name field\n"
+    "up, pending, complete (unless --no-signal) and down signal the events registered\n"
+    "with RasConnectionNotificationA. A NAME of 257 bytes or more fills the entry-name field\n"
     "without a terminating NUL, an IP of 16 bytes or more the address field likewise.\n"
     "Numbers are decimal or 0x-prefixed hexadecimal. Exit code 0: done; 1: bad command;\n"
     "2: not done (no such connection, table full, table unavailable).\n";
@@ -174,9 +177,10 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (std::strcmp(command, "complete") == 0 || std::strcmp(command, "down") == 0) {
-        if (count != 1)
-            return Usage("complete and down take NAME");
-        bool done = command[0] == 'c' ? table.Complete(args[0]) : table.Down(args[0]);
+        bool quiet = command[0] == 'c' && count == 2 && std::strcmp(args[1], "--no-signal") == 0;
+        if (count != 1 && !quiet)
+            return Usage("complete and down take NAME (complete also --no-signal after it)");
+        bool done = command[0] == 'c' ? table.Complete(args[0], !quiet) : table.Down(args[0]);
         return done ? 0 : Failed("no such connection", args[0]);
     }
     if (std::strcmp(command, "fault") == 0)

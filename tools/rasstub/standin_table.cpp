@@ -181,7 +181,7 @@ DWORD CStandinTable::Up(const char* name, const char* ip, bool complete) {
     return lock->connections[lock->dwConnections - 1].hConnection;
 }
 
-bool CStandinTable::Complete(const char* name) {
+bool CStandinTable::Complete(const char* name, bool signal) {
     if (!IsOpen())
         return false;
     CLock lock(*this);
@@ -189,7 +189,10 @@ bool CStandinTable::Complete(const char* name) {
     if (index < 0)
         return false;
     lock->connections[index].bComplete = TRUE;
-    Announce(*lock, RASCN_Connection);
+    if (signal)
+        Announce(*lock, RASCN_Connection);
+    else
+        ++lock->counters.dwChanges;
     return true;
 }
 

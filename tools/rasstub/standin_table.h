@@ -93,8 +93,9 @@ public:
     // connection events. Returns its handle, or 0 when the table is full.
     DWORD Up(const char* name, const char* ip, bool complete = true);
     // Completes the projection of the first connection of that name; signals again, as a
-    // late connection event would.
-    bool Complete(const char* name);
+    // late connection event would. With signal false nothing is signalled, as real RAS,
+    // which promises no event for an address that arrives after the connection was made.
+    bool Complete(const char* name, bool signal = true);
     // Ends the first connection of that name and signals disconnection events.
     bool Down(const char* name);
     // Adds count complete connections named prefix1, prefix2, ... with one signal. Returns

@@ -1,0 +1,103 @@
+// An address that arrives after RAS signalled the connection: real RAS signals a connection
+// made or ended and nothing when its IP projection completes later (the Windows 9x family
+// signals before the connection is complete, and a slow link outlasts the settle delay). The
+// stand-in completes the projection here without a signal, and the real program must still
+// report the connection, on the NT family and with the 9x settle delay. Wine's RAS is a stub:
+// that real RAS answers a pending projection with 730 and sends no second signal is the
+// stand-in's word here, not Windows'.
+#include "app_driver.h"
+#include "program_texts.h"
+#include "ras_standin.h"
+#include "shown_version.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+struct WindowsVersion {
+    const char* name; // as Wine's Version setting spells it
+    bool windows9x;
+};
+
+void PrintTo(const WindowsVersion& version, std::ostream* os) {
+    *os << version.name;
+}
+
+const char kAppPathsAol[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\aol.exe";
+
+// Below the 3000 ms settle delay by more than a sleep ends early.
+constexpr double kSettleBoundSeconds = 2.75;
+
+class LateAddress : public ::testing::TestWithParam<WindowsVersion> {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(CRasStandin::OverrideActive()) << "run under wine-run";
+        ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, kAppPathsAol);
+        ASSERT_TRUE(m_version.IsSet());
+        ASSERT_TRUE(m_standin.Install(RasLibrary::Full));
+        m_dir = MakeScratchDir(std::string("late_") + GetParam().name);
+    }
+
+    rasstub::Counters Counters() { return m_standin.table.GetCounters(); }
+
+    CShownWindowsVersion m_version{"Linkvigil.exe", GetParam().name};
+    CRasStandin m_standin;
+    CAppUnderTest m_app;
+    std::string m_dir;
+};
+
+} // namespace
+
+TEST_P(LateAddress, ConnectionWhoseAddressArrivesAfterTheSignalIsReported) {
+    ASSERT_TRUE(m_app.Start(m_dir));
+    ASSERT_NE(nullptr, m_app.WaitForWindow());
+    ASSERT_TRUE(m_app.WaitForList({kNotInstalled}));
+    ASSERT_TRUE(WaitFor([&] { return m_standin.Registered(m_app.ProcessId()); }));
+    // The start-up check has seen the empty table: every later check sees the entry.
+    ASSERT_TRUE(WaitFor([&] { return Counters().dwEnumCalls >= 1; }));
+
+    m_standin.table.Up(kAol, "10.0.0.9", false); // listed, address pending; one signal
+    ASSERT_TRUE(WaitFor([&] { return Counters().dwProjectionCalls >= 1; }))
+        << "no check after the signal";
+    rasstub::Counters signalled = Counters();
+    if (GetParam().windows9x) {
+        LARGE_INTEGER frequency = {};
+        ::QueryPerformanceFrequency(&frequency);
+        double seconds = static_cast<double>(signalled.llLastEnumQpc - signalled.llLastSignalQpc) /
+                         static_cast<double>(frequency.QuadPart);
+        EXPECT_GE(seconds, kSettleBoundSeconds) << "no settle delay: not the 9x path";
+    }
+    ASSERT_TRUE(m_standin.table.Complete(kAol, false));
+    EXPECT_TRUE(m_app.WaitForList({kNotInstalled, ListUp("10.0.0.9")}))
+        << "the address that came without a signal was never reported";
+    EXPECT_EQ(signalled.dwSignals, Counters().dwSignals) << "a signal since";
+
+    m_app.Close();
+    DWORD exitCode = 1;
+    ASSERT_TRUE(m_app.WaitForExit(kPatienceMs, &exitCode));
+    EXPECT_EQ(0u, exitCode);
+    // Each check after the start-up one logs the list as ever, and the pending address cost
+    // at least one check that no signal brought.
+    DWORD checks = Counters().dwEnumCalls - 1;
+    EXPECT_GE(checks, 2u);
+    Lines expected = {kNotInstalled};
+    for (DWORD i = 0; i < checks; ++i)
+        expected.insert(expected.end(), {kHeader, kAol});
+    expected.push_back(LogUp("10.0.0.9"));
+    EXPECT_EQ(expected, LogMessages(m_app.LogPath()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Windows, LateAddress,
+                         ::testing::Values(WindowsVersion{"nt40", false},
+                                           WindowsVersion{"win98", true}),
+                         [](const ::testing::TestParamInfo<WindowsVersion>& info) {
+                             return std::string(info.param.name);
+                         });
