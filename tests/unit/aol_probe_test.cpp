@@ -3,6 +3,8 @@
 
 #include "files.h"
 
+#include "wide_folders.h"
+
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -190,19 +192,13 @@ TEST_F(AolProbeTest, FileExistsOnlyForFiles) {
 TEST_F(AolProbeTest, PathsOutsideTheCodePageAreReadAndTestedWhole) {
     if (::GetACP() != 1252)
         GTEST_SKIP() << "needs ANSI code page 1252";
-    const std::wstring tree = Widen(m_dir) + L"\\wide";
-    const std::wstring greek = tree + L"\\\u0391\u03b8\u03ae\u03bd\u03b1";
-    const std::wstring polish = tree + L"\\\u0141\u00f3d\u017a";
-    const std::wstring lookAlike = tree + L"\\L\u00f3dz";
-    ASSERT_EQ(Narrow(polish), Narrow(lookAlike)) << "code page 1252 spells both alike";
-    struct CRemoveTree {
-        std::wstring dir;
-        ~CRemoveTree() { RemoveTree(dir); }
-    } cleanup{tree};
-    if (!::CreateDirectoryW(tree.c_str(), nullptr) || !::CreateDirectoryW(greek.c_str(), nullptr))
+    CWideFolders folders(m_dir);
+    if (!folders.MakeGreek())
         GTEST_SKIP() << "Wine cannot name files in Greek here (run with LC_ALL=C.UTF-8)";
-    ASSERT_TRUE(::CreateDirectoryW(polish.c_str(), nullptr));
-    ASSERT_TRUE(::CreateDirectoryW(lookAlike.c_str(), nullptr));
+    ASSERT_TRUE(folders.MakePolishAndLookAlike());
+    const std::wstring &greek = folders.greek, &polish = folders.polish,
+                       &lookAlike = folders.lookAlike;
+    ASSERT_EQ(Narrow(polish), Narrow(lookAlike)) << "code page 1252 spells both alike";
     for (const std::wstring& file :
          {greek + L"\\client.bin", polish + L"\\client.bin", lookAlike + L"\\other.bin"}) {
         HANDLE h = ::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,

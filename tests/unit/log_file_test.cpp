@@ -4,6 +4,8 @@
 #include "files.h"
 #include "log_text.h"
 
+#include "wide_folders.h"
+
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -242,18 +244,12 @@ TEST_F(LogFileTest, SetPathWhileOpenClosesWithoutOpeningTheNewPath) {
 TEST_F(LogFileTest, WidePathsOutsideTheCodePageOpenTheFolderAsNamed) {
     if (::GetACP() != 1252)
         GTEST_SKIP() << "needs ANSI code page 1252";
-    const std::wstring tree = Widen(m_dir) + L"\\wide";
-    const std::wstring greek = tree + L"\\\u0391\u03b8\u03ae\u03bd\u03b1";
-    const std::wstring polish = tree + L"\\\u0141\u00f3d\u017a";
-    const std::wstring lookAlike = tree + L"\\L\u00f3dz";
-    struct CRemoveTree {
-        std::wstring dir;
-        ~CRemoveTree() { RemoveTree(dir); }
-    } cleanup{tree};
-    if (!::CreateDirectoryW(tree.c_str(), nullptr) || !::CreateDirectoryW(greek.c_str(), nullptr))
+    CWideFolders folders(m_dir);
+    if (!folders.MakeGreek())
         GTEST_SKIP() << "Wine cannot name files in Greek here (run with LC_ALL=C.UTF-8)";
-    ASSERT_TRUE(::CreateDirectoryW(polish.c_str(), nullptr));
-    ASSERT_TRUE(::CreateDirectoryW(lookAlike.c_str(), nullptr));
+    ASSERT_TRUE(folders.MakePolishAndLookAlike());
+    const std::wstring &greek = folders.greek, &polish = folders.polish,
+                       &lookAlike = folders.lookAlike;
 
     for (const std::wstring& dir : {greek, polish}) {
         SCOPED_TRACE(Utf8(dir));
