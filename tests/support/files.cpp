@@ -44,7 +44,11 @@ std::string WindowProbePath() {
 }
 
 std::string MakeScratchDir(const std::string& name) {
-    const std::string root = WindowsPath(TEST_SCRATCH_DIR);
+    // Each Wine prefix that tests run in at once has its own (wine-run names it).
+    char named[MAX_PATH];
+    DWORD length = ::GetEnvironmentVariableA("LINKVIGIL_TEST_SCRATCH", named, sizeof named);
+    const std::string root =
+        WindowsPath(length > 0 && length < sizeof named ? named : TEST_SCRATCH_DIR);
     std::string dir = root + "\\" + name;
     ::CreateDirectoryA(root.c_str(), nullptr);
     RemoveTree(dir);

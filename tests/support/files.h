@@ -13,7 +13,8 @@ std::string ProgramPath();
 std::string AllocFaultsProgramPath();
 std::string WindowProbePath();
 
-// A fresh directory under the build's scratch folder, emptied first.
+// A fresh directory under the build's scratch folder (LINKVIGIL_TEST_SCRATCH where that is
+// set), emptied first.
 std::string MakeScratchDir(const std::string& name);
 
 // The file from offset on, read as another program may while the log is open ("" when it
