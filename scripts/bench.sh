@@ -11,7 +11,7 @@ build="${BUILD_DIR:-$root/build}"
 # Figures are of the program as it ships: the release configuration.
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/i686-w64-mingw32.cmake" \
   -DCMAKE_BUILD_TYPE=MinSizeRel \
-  -DLINKVIGIL_WINE_TESTS=ON >/dev/null
+  -DLINKVIGIL_WINE_TESTS=ON -DLINKVIGIL_BENCH=ON >/dev/null
 cmake --build "$build" --target bench -j "$(nproc)"
 
 # Where the executable's bytes come from, by library and object (from the linker map).

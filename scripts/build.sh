@@ -31,11 +31,13 @@ echo "Building: ${targets[*]:-everything} in $build (output in $log)"
 quietly cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/i686-w64-mingw32.cmake" \
   "${settings[@]}"
 if [ ${#targets[@]} -eq 0 ]; then
-  # The tests' Wine prefix is part of everything; made first, it gets a line of its own.
+  # The tests' Wine prefixes are part of everything; made first, they get a line of their own.
+  slots=$(sed -n 's/^LINKVIGIL_WINE_SLOTS:STRING=//p' "$build/CMakeCache.txt")
   if grep -q '^BUILD_TESTING:BOOL=ON' "$build/CMakeCache.txt" &&
      grep -q '^LINKVIGIL_WINE_TESTS:BOOL=ON' "$build/CMakeCache.txt" &&
-     [ ! -f "$build/wineprefix/.ready" ]; then
-    echo "Preparing Wine: a prefix for the tests in $build/wineprefix"
+     { [ ! -f "$build/wineprefix/.ready" ] ||
+       { [ "${slots:-1}" -gt 1 ] && [ ! -f "$build/wineprefix-$((slots - 1))/.ready" ]; }; }; then
+    echo "Preparing Wine: ${slots:-1} prefixes for the tests in $build (wineprefix*)"
     quietly cmake --build "$build" --target wineprefix
   fi
   quietly cmake --build "$build" -j "$(nproc)"

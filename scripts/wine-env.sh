@@ -1,7 +1,8 @@
 # The one Wine environment of the project, sourced by every script that runs Wine, by the
 # tests' wrapper (<build>/wine-run) and by the run command. Wine is 32-bit Wine, as the
 # program is a 32-bit program.
-#   WINE_LOADER        32-bit Wine's loader
+#   WINE_LOADER        32-bit Wine's loader (LINKVIGIL_WINE_LOADER puts another program in its
+#                      place: the test of wine-run gives one that only reports how it was run)
 #   wine_setup ROOT    installs what is missing (scripts/setup-deps.sh), then wine_check;
 #                      the scripts run after it then set up nothing again (LINKVIGIL_SET_UP)
 #   wine_check         fails, saying why, unless 32-bit Wine runs here; says when it runs
@@ -9,7 +10,7 @@
 #   wine_i386_interpreter  the program the kernel hands 32-bit Wine's loader to, if any
 #   binfmt_interpreter FILE [DIR]  the same for any executable (DIR: where binfmt_misc is)
 #   wine_use PREFIX    exports the settings every Wine process of ours runs with (below)
-WINE_LOADER=/usr/lib/wine/wine
+WINE_LOADER="${LINKVIGIL_WINE_LOADER:-/usr/lib/wine/wine}"
 export WINE_LOADER
 
 wine_setup() {

@@ -99,10 +99,46 @@ public:
         ::InterlockedExchange(&m_pControl->failAt, Allocations() + count);
     }
 
+    // The waits the monitor thread has begun so far. Read just after a RAS change was
+    // signalled, it is what Idle must see the monitor wait beyond.
+    LONG MonitorWaits() const { return MonitorWaitsOf(m_pControl->monitor); }
+    static constexpr LONG kNoSignal = -1;
+
+    // TRUE when nothing runs in the program any more: the GUI thread took a ping posted to
+    // window now, so every message posted before it was handled (or waits behind a box that
+    // shows), and the monitor thread, if there is one, was in its wait all the while, a wait
+    // begun after waitsAtSignal when a RAS change was signalled. A wait that ends in a check
+    // of its own (after a check that ran out of memory) counts only while memory stays short:
+    // otherwise that check goes on with the path.
+    bool Idle(HWND window, LONG waitsAtSignal) {
+        const LONG before = m_pControl->monitor;
+        switch (MonitorActivityOf(before)) {
+        case kMonitorNone:
+            break;
+        case kMonitorWaitingTimed:
+            if (m_pControl->lasting == 0 || m_pControl->failAt == 0)
+                return false;
+            [[fallthrough]];
+        case kMonitorWaiting:
+            if (MonitorWaitsOf(before) <= waitsAtSignal)
+                return false;
+            break;
+        default:
+            return false;
+        }
+        const LONG ping = ++m_pings;
+        if (window == nullptr || !::PostMessageA(window, m_pingMessage, ping, 0))
+            return false;
+        return WaitFor([&] { return m_pControl->pingTaken >= ping; }) &&
+               m_pControl->monitor == before;
+    }
+
 private:
     std::string m_name;
     HANDLE m_hMapping = nullptr;
     AllocFaultControl* m_pControl = nullptr;
+    const UINT m_pingMessage = ::RegisterWindowMessageA(kAllocFaultsPingMessage);
+    LONG m_pings = 0;
 };
 
 // TRUE when every line of part appears in whole, in the same order.
@@ -185,7 +221,7 @@ protected:
         ASSERT_TRUE(app.Start(dir, "Linkvigil.exe", "", FaultProgram()));
         // A box during start-up shows before the window does.
         Settle(
-            app,
+            app, control, CFaultControl::kNoSignal,
             [&] {
                 return app.WaitForWindow(1) != nullptr && app.ButtonCaption() == kStop &&
                        m_standin.Registered();
@@ -198,7 +234,8 @@ protected:
         arm(Path::Up);
         m_standin.table.Up(kAol, kFirstIp);
         Settle(
-            app, [&] { return Contains(app.ListLines(), ListUp(kFirstIp)); }, result);
+            app, control, control.MonitorWaits(),
+            [&] { return Contains(app.ListLines(), ListUp(kFirstIp)); }, result);
         done();
 
         // A check while the connection stays up: one that lost its table to a failed
@@ -207,26 +244,30 @@ protected:
         m_standin.table.Up("Other", "10.2.2.2");
         DWORD other = m_standin.table.GetCounters().dwChanges;
         Settle(
-            app, [&] { return m_standin.table.GetCounters().dwEnumSeen >= other; }, result);
+            app, control, control.MonitorWaits(),
+            [&] { return m_standin.table.GetCounters().dwEnumSeen >= other; }, result);
         done();
 
         arm(Path::Stop);
         PostPress(app);
         Settle(
-            app, [&] { return app.ButtonCaption() == kStart; }, result);
+            app, control, CFaultControl::kNoSignal, [&] { return app.ButtonCaption() == kStart; },
+            result);
         done();
 
         arm(Path::Start);
         PostPress(app);
         Settle(
-            app, [&] { return app.ButtonCaption() == kStop && m_standin.Registered(); }, result);
+            app, control, CFaultControl::kNoSignal,
+            [&] { return app.ButtonCaption() == kStop && m_standin.Registered(); }, result);
         result.refusedStart |= faulty == Path::Start && app.ButtonCaption() == kStart;
         done();
 
         arm(Path::Down);
         m_standin.table.Down(kAol);
         Settle(
-            app, [&] { return Contains(app.ListLines(), kListDown); }, result);
+            app, control, control.MonitorWaits(),
+            [&] { return Contains(app.ListLines(), kListDown); }, result);
         done();
 
         // Back to a known state: monitoring on (a failed Start left it off), the connection
@@ -234,7 +275,8 @@ protected:
         if (app.ButtonCaption() == kStart) {
             PostPress(app);
             Settle(
-                app, [&] { return app.ButtonCaption() == kStop; }, result);
+                app, control, CFaultControl::kNoSignal,
+                [&] { return app.ButtonCaption() == kStop; }, result);
         }
         ASSERT_TRUE(m_standin.WaitForRegistration());
         m_standin.table.Up("Nudge", "10.1.1.1"); // a change, so that a check reads the table
@@ -271,14 +313,24 @@ protected:
         result.log = LogMessages(app.LogPath());
     }
 
-    // Waits until the path is done or a message box shows; a box is read and closed, and
-    // then the path gets one more chance to finish (it may not, when its handler ended).
+    // Waits until the path is done, or a message box shows, or (once an allocation has
+    // failed) the program is idle again: a path that a fault ended never finishes, and is over
+    // when nothing runs any more. A box is read and closed, and then the path goes on the same
+    // way (it may finish, or not when its handler ended). waitsAtSignal: as Idle takes it.
+    // Neither done nor idle within the bound: the program hangs.
     template <typename Condition>
-    void Settle(CAppUnderTest& app, Condition condition, RunResult& result) {
-        // A path that a fault ended never finishes: the bound only limits the time lost then.
+    void Settle(CAppUnderTest& app, CFaultControl& control, LONG waitsAtSignal, Condition condition,
+                RunResult& result) {
+        auto over = [&] {
+            return condition() ||
+                   (control.Failures() > 0 && control.Idle(app.Window(), waitsAtSignal));
+        };
         HWND box = nullptr;
-        WaitFor([&] { return condition() || (box = app.FindMessageBox()) != nullptr; }, 10000);
-        while ((box = app.FindMessageBox()) != nullptr) {
+        EXPECT_TRUE(WaitFor([&] { return (box = app.FindMessageBox()) != nullptr || over(); }))
+            << "the program neither finished the path nor came back idle";
+        // Idle may have seen the ping taken by the loop of a box that is made but not shown yet.
+        while ((box = app.FindMessageBox(true)) != nullptr) {
+            EXPECT_TRUE(WaitFor([&] { return ::IsWindowVisible(box) || !::IsWindow(box); }));
             result.boxes.push_back(CAppUnderTest::MessageBoxText(box));
             EXPECT_EQ("Linkvigil", CAppUnderTest::WindowText(box)) << "the box's caption";
             HWND owner = ::GetWindow(box, GW_OWNER);
@@ -289,7 +341,8 @@ protected:
             WaitFor([&] { return !::IsWindow(box); });
             if (result.boxes.size() > 3)
                 break;
-            WaitFor(condition, 3000);
+            EXPECT_TRUE(WaitFor([&] { return app.FindMessageBox() != nullptr || over(); }))
+                << "after the box, the program neither finished the path nor came back idle";
         }
     }
 

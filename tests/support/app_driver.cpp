@@ -152,8 +152,8 @@ size_t CAppUnderTest::ThreadCount() const {
     return count;
 }
 
-HWND CAppUnderTest::FindMessageBox() const {
-    return FindDialogOfProcess(m_process.ProcessId(), false);
+HWND CAppUnderTest::FindMessageBox(bool notYetShown) const {
+    return FindDialogOfProcess(m_process.ProcessId(), false, notYetShown);
 }
 
 std::string CAppUnderTest::MessageBoxText(HWND hBox) {

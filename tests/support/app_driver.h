@@ -55,7 +55,9 @@ public:
     size_t ThreadCount() const;
 
     // A message box the program shows (a dialog of its process other than the main window).
-    HWND FindMessageBox() const;
+    // A modal loop shows its dialog only once its queue first runs empty: notYetShown finds
+    // a box already made whose loop has taken messages but not yet shown it.
+    HWND FindMessageBox(bool notYetShown = false) const;
     static std::string WindowText(HWND hWnd);
     static std::wstring WideWindowText(HWND hWnd);
     // The text of a message box's message (its static control).

@@ -7,6 +7,7 @@ namespace {
 struct FindContext {
     DWORD processId;
     bool main;
+    bool notYetShown;
     HWND found;
 };
 
@@ -17,7 +18,7 @@ BOOL CALLBACK CheckWindow(HWND hWnd, LPARAM param) {
     char className[32] = {};
     ::GetClassNameA(hWnd, className, sizeof className);
     if (processId != context->processId || std::string(className) != "#32770" ||
-        !::IsWindowVisible(hWnd))
+        !(context->notYetShown || ::IsWindowVisible(hWnd)))
         return TRUE;
     bool isMain = ::GetDlgItem(hWnd, IDC_EVENT_LIST) != nullptr;
     if (isMain != context->main)
@@ -74,8 +75,8 @@ bool CChildProcess::Terminate(UINT exitCode) {
     return ::WaitForSingleObject(m_info.hProcess, 20000) == WAIT_OBJECT_0;
 }
 
-HWND FindDialogOfProcess(DWORD processId, bool main) {
-    FindContext context{processId, main, nullptr};
+HWND FindDialogOfProcess(DWORD processId, bool main, bool notYetShown) {
+    FindContext context{processId, main, notYetShown, nullptr};
     ::EnumWindows(CheckWindow, reinterpret_cast<LPARAM>(&context));
     return context.found;
 }

@@ -34,5 +34,6 @@ private:
 };
 
 // A visible dialog of the process: the program's main window (the one with the event list)
-// when main is TRUE, any other (a message box) otherwise; null when there is none.
-HWND FindDialogOfProcess(DWORD processId, bool main);
+// when main is TRUE, any other (a message box) otherwise; null when there is none. With
+// notYetShown, also one that is made but not shown yet.
+HWND FindDialogOfProcess(DWORD processId, bool main, bool notYetShown = false);

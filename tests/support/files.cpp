@@ -79,8 +79,19 @@ std::string WindowProbePath() {
     return WindowsPath(WINDOW_PROBE_DLL);
 }
 
+namespace {
+
+// Each Wine prefix that tests run in at once has its own scratch folder (wine-run names it).
+std::string ScratchRoot() {
+    char named[MAX_PATH];
+    DWORD length = ::GetEnvironmentVariableA("LINKVIGIL_TEST_SCRATCH", named, sizeof named);
+    return WindowsPath(length > 0 && length < sizeof named ? named : TEST_SCRATCH_DIR);
+}
+
+} // namespace
+
 std::string MakeScratchDir(const std::string& name) {
-    const std::string root = WindowsPath(TEST_SCRATCH_DIR);
+    const std::string root = ScratchRoot();
     std::string dir = root + "\\" + name;
     ::CreateDirectoryA(root.c_str(), nullptr);
     RemoveTree(Widen(dir));
@@ -89,7 +100,7 @@ std::string MakeScratchDir(const std::string& name) {
 }
 
 std::wstring MakeScratchDir(const std::wstring& name) {
-    const std::wstring root = Widen(WindowsPath(TEST_SCRATCH_DIR));
+    const std::wstring root = Widen(ScratchRoot());
     std::wstring dir = root + L"\\" + name;
     ::CreateDirectoryW(root.c_str(), nullptr);
     RemoveTree(dir);

@@ -16,7 +16,8 @@ std::string WindowProbePath();
 // Removes dir and everything in it, whatever the names.
 void RemoveTree(const std::wstring& dir);
 
-// A fresh directory under the build's scratch folder, emptied first.
+// A fresh directory under the build's scratch folder (LINKVIGIL_TEST_SCRATCH where that is
+// set), emptied first.
 std::string MakeScratchDir(const std::string& name);
 // The same for a name in wide characters, which may hold letters the ANSI code page lacks
 // (Wine's Unix side names such files only under a UTF-8 locale).

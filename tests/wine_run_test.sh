@@ -1,0 +1,134 @@
+#!/bin/sh
+# How <build>/wine-run deals out the Wine slots that tests run in at once, and how
+# scripts/make-wineprefix.sh copies prefixes, without Wine: a stand-in loader reports how it
+# was run, and a stand-in wineserver answers at once. Checks the resource spec CTest is given
+# (one slot per prefix), that each slot has its own prefix, display and scratch folder, that
+# a program holds its slot's lock while it runs and no other, and that a slot CTest never
+# gave is refused. Prints one line per wrong answer. Usage: wine_run_test.sh BUILD_DIR
+set -u
+build="$(cd "$1" && pwd)"
+root="$(cd "$(dirname "$0")/.." && pwd)"
+work=$(mktemp -d "${TMPDIR:-/tmp}/wine-run-test.XXXXXX")
+trap 'touch "$work/release"; rm -rf "$work"' EXIT
+failures=0
+wrong() {
+  echo "wrong: $*"
+  failures=$((failures + 1))
+}
+
+slots=$(sed -n 's/^LINKVIGIL_WINE_SLOTS:STRING=//p' "$build/CMakeCache.txt")
+[ "${slots:-0}" -ge 1 ] || { echo "no LINKVIGIL_WINE_SLOTS in $build/CMakeCache.txt"; exit 1; }
+
+# The spec: one resource "wine" with the ids 0 .. slots-1, one slot each.
+got=$(python3 -c '
+import json, sys
+spec = json.load(open(sys.argv[1]))
+print(spec["version"]["major"], " ".join(s["id"] + ":" + str(s["slots"]) for s in spec["local"][0]["wine"]))
+' "$build/wine-slots.json" 2>&1)
+want="1"
+n=0
+while [ "$n" -lt "$slots" ]; do want="$want $n:1"; n=$((n + 1)); done
+[ "$got" = "$want" ] || wrong "wine-slots.json holds \"$got\", not \"$want\""
+
+# The stand-in loader: prints what a Windows program would see; with "hold", it stays until
+# $work/release exists (a minute at most), having said it started.
+cat >"$work/loader" <<'LOADER'
+#!/bin/sh
+if [ "$1" = hold ]; then
+  touch "$WORK/started-$2"
+  i=0
+  while [ ! -e "$WORK/release" ] && [ $i -lt 600 ]; do sleep 0.1; i=$((i + 1)); done
+  exit 0
+fi
+echo "prefix=$WINEPREFIX display=${DISPLAY:-} scratch=$LINKVIGIL_TEST_SCRATCH args=$*"
+case "$WINEDLLOVERRIDES" in *rasapi32=n,b*) ;; *) echo "no RAS override: $WINEDLLOVERRIDES" ;; esac
+LOADER
+chmod +x "$work/loader"
+run() { # [VARIABLE=VALUE...] wine-run ARGUMENTS...
+  env WORK="$work" LINKVIGIL_WINE_LOADER="$work/loader" DISPLAY=:inherited "$@"
+}
+
+# Each slot: its own prefix, the display listed in its place, its own scratch folder.
+displays=""
+n=0
+while [ "$n" -lt "$slots" ]; do displays="$displays :d$n"; n=$((n + 1)); done
+n=0
+seen=""
+while [ "$n" -lt "$slots" ]; do
+  if [ "$n" -eq 0 ]; then suffix=""; else suffix="-$n"; fi
+  want="prefix=$build/wineprefix$suffix display=:d$n scratch=Z:$build/test-scratch$suffix args=x.exe a b"
+  got=$(run CTEST_RESOURCE_GROUP_0_WINE="id:$n,slots:1" LINKVIGIL_DISPLAYS="$displays" \
+    "$build/wine-run" x.exe a b 2>&1)
+  [ "$got" = "$want" ] || wrong "slot $n: \"$got\", not \"$want\""
+  case "$seen" in *"|$got|"*) wrong "slot $n shares what another slot has" ;; esac
+  seen="$seen|$got|"
+  n=$((n + 1))
+done
+
+# Outside CTest's allocation (a test run by hand): slot 0, on the display given.
+want="prefix=$build/wineprefix display=:inherited scratch=Z:$build/test-scratch args=y.exe"
+got=$(run "$build/wine-run" y.exe 2>&1)
+[ "$got" = "$want" ] || wrong "no slot: \"$got\", not \"$want\""
+# Fewer displays listed than slots: the last slots keep the display given.
+if [ "$slots" -gt 1 ]; then
+  last=$((slots - 1))
+  got=$(run CTEST_RESOURCE_GROUP_0_WINE="id:$last,slots:1" LINKVIGIL_DISPLAYS=":only" \
+    "$build/wine-run" z.exe 2>&1)
+  case "$got" in *"display=:inherited "*) ;; *) wrong "slot $last without a display: \"$got\"" ;; esac
+fi
+
+# A slot CTest cannot have given: refused, nothing run.
+for bad in "id:$slots,slots:1" "id:-1,slots:1" "id:x,slots:1" "id:1" "gpu:0,slots:1"; do
+  got=$(run CTEST_RESOURCE_GROUP_0_WINE="$bad" "$build/wine-run" x.exe 2>&1)
+  status=$?
+  case "$status:$got" in
+    2:*"no slot $bad"*) ;;
+    *) wrong "slot \"$bad\" answered $status: \"$got\"" ;;
+  esac
+done
+
+# A program holds its slot's lock while it runs, and only its own slot's.
+busy=$((slots - 1))
+run CTEST_RESOURCE_GROUP_0_WINE="id:$busy,slots:1" "$build/wine-run" hold "$busy" &
+holder=$!
+i=0
+while [ ! -e "$work/started-$busy" ] && [ $i -lt 600 ]; do sleep 0.1; i=$((i + 1)); done
+if [ ! -e "$work/started-$busy" ]; then
+  wrong "the program in slot $busy never started"
+else
+  if [ "$busy" -eq 0 ]; then lock="$build/wineprefix.lock"; else lock="$build/wineprefix-$busy.lock"; fi
+  flock -n "$lock" true && wrong "slot $busy's lock is free while a program runs in it"
+  if [ "$busy" -gt 0 ]; then
+    flock -n "$build/wineprefix.lock" true || wrong "slot 0's lock is taken by slot $busy's program"
+  fi
+  touch "$work/release"
+  wait "$holder" || wrong "the program in slot $busy did not end well"
+  flock -n "$lock" true || wrong "slot $busy's lock stays taken after its program ended"
+fi
+
+# Copies of a prefix (from another build's, and of it): whole, apart, none left half made. The
+# stand-in wineserver says at once that no server runs.
+mkdir -p "$work/bin" "$work/template/drive_c/windows"
+printf '#!/bin/sh\nexit 0\n' >"$work/bin/wineserver"
+chmod +x "$work/bin/wineserver"
+echo registry >"$work/template/system.reg"
+echo file >"$work/template/drive_c/windows/win.ini"
+touch "$work/template/.ready"
+if ! PATH="$work/bin:$PATH" "$root/scripts/make-wineprefix.sh" --for-tests --from "$work/template" \
+     "$work/p" "$work/p-1" "$work/p-2" >"$work/make.log" 2>&1; then
+  wrong "make-wineprefix.sh failed: $(cat "$work/make.log")"
+fi
+for p in p p-1 p-2; do
+  [ -f "$work/$p/.ready" ] && cmp -s "$work/template/system.reg" "$work/$p/system.reg" &&
+    cmp -s "$work/template/drive_c/windows/win.ini" "$work/$p/drive_c/windows/win.ini" ||
+    wrong "$p is no whole copy of the template"
+  [ -e "$work/$p.making" ] && wrong "$p.making was left behind"
+done
+echo changed >"$work/p-1/drive_c/windows/win.ini"
+[ "$(cat "$work/p/drive_c/windows/win.ini")" = file ] || wrong "a copy shares its files with p"
+
+if [ "$failures" -gt 0 ]; then
+  echo "$failures wrong"
+  exit 1
+fi
+echo "wine-run: $slots slots, each apart; prefixes copied whole"
