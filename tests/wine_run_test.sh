@@ -18,13 +18,19 @@ wrong() {
 
 slots=$(sed -n 's/^LINKVIGIL_WINE_SLOTS:STRING=//p' "$build/CMakeCache.txt")
 [ "${slots:-0}" -ge 1 ] || { echo "no LINKVIGIL_WINE_SLOTS in $build/CMakeCache.txt"; exit 1; }
+# The build's wine-run, for a build in $work: tests of the build may run in its slots meanwhile.
+grep -qxF "build=\"$build\"" "$build/wine-run" || wrong "wine-run does not name the build $build"
+mkdir -p "$work/build"
+sed "s|^build=.*|build=\"$work/build\"|" "$build/wine-run" >"$work/build/wine-run"
+chmod +x "$work/build/wine-run"
+build="$work/build"
 
 # The spec: one resource "wine" with the ids 0 .. slots-1, one slot each.
 got=$(python3 -c '
 import json, sys
 spec = json.load(open(sys.argv[1]))
 print(spec["version"]["major"], " ".join(s["id"] + ":" + str(s["slots"]) for s in spec["local"][0]["wine"]))
-' "$build/wine-slots.json" 2>&1)
+' "$1/wine-slots.json" 2>&1)
 want="1"
 n=0
 while [ "$n" -lt "$slots" ]; do want="$want $n:1"; n=$((n + 1)); done
@@ -44,8 +50,9 @@ echo "prefix=$WINEPREFIX display=${DISPLAY:-} scratch=$LINKVIGIL_TEST_SCRATCH ar
 case "$WINEDLLOVERRIDES" in *rasapi32=n,b*) ;; *) echo "no RAS override: $WINEDLLOVERRIDES" ;; esac
 LOADER
 chmod +x "$work/loader"
-run() { # [VARIABLE=VALUE...] wine-run ARGUMENTS...
-  env WORK="$work" LINKVIGIL_WINE_LOADER="$work/loader" DISPLAY=:inherited "$@"
+run() { # [VARIABLE=VALUE...] wine-run ARGUMENTS...: apart from the slot this test runs in
+  env -u CTEST_RESOURCE_GROUP_COUNT -u CTEST_RESOURCE_GROUP_0 -u CTEST_RESOURCE_GROUP_0_WINE \
+    -u LINKVIGIL_DISPLAYS WORK="$work" LINKVIGIL_WINE_LOADER="$work/loader" DISPLAY=:inherited "$@"
 }
 
 # Each slot: its own prefix, the display listed in its place, its own scratch folder.
