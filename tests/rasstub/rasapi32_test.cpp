@@ -87,7 +87,7 @@ template <typename T> void Resolve(HMODULE library, T& entryPoint, const char* n
 }
 
 // The full build of the stand-in, with the platform's prototypes of its entry points.
-class RasApiTest : public ::testing::Test {
+class RasStandinTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(OverrideActive()) << "run through wine-run (rasapi32=n,b)";
@@ -118,7 +118,7 @@ protected:
 
 } // namespace
 
-TEST_F(RasApiTest, ProjectionAnswersByStateAndFault) {
+TEST_F(RasStandinTest, ProjectionAnswersByStateAndFault) {
     DWORD complete = m_table.Up("AOL L2TP", "10.1.2.3");
     DWORD pending = m_table.Up("Other", "10.9.9.9", false);
     struct Case {
@@ -146,7 +146,7 @@ TEST_F(RasApiTest, ProjectionAnswersByStateAndFault) {
     EXPECT_EQ(4u, m_table.GetCounters().dwProjectionCalls);
 }
 
-TEST_F(RasApiTest, RegisteredEventsAreSignalledUntilUnregistered) {
+TEST_F(RasStandinTest, RegisteredEventsAreSignalledUntilUnregistered) {
     const HRASCONN anyConnection = Handle(reinterpret_cast<ULONG_PTR>(INVALID_HANDLE_VALUE));
     CHandle hEvent(::CreateEventA(nullptr, FALSE, FALSE, nullptr));
     ASSERT_EQ(0u, m_connectionNotification(anyConnection, hEvent.Get(),
@@ -184,7 +184,7 @@ TEST_F(RasApiTest, RegisteredEventsAreSignalledUntilUnregistered) {
 // Real RAS promises no event when a connection's address arrives after the connection was
 // made; the stand-in completes a projection that way when asked, and answers a pending one as
 // RAS does.
-TEST_F(RasApiTest, ProjectionCompletesWithoutASignalWhenAsked) {
+TEST_F(RasStandinTest, ProjectionCompletesWithoutASignalWhenAsked) {
     static_assert(ERROR_PROJECTION_NOT_COMPLETE == 730, "as the platform SDK's raserror.h");
     const HRASCONN anyConnection = Handle(reinterpret_cast<ULONG_PTR>(INVALID_HANDLE_VALUE));
     CHandle hEvent(::CreateEventA(nullptr, FALSE, FALSE, nullptr));
@@ -221,7 +221,7 @@ TEST_F(RasApiTest, ProjectionCompletesWithoutASignalWhenAsked) {
     EXPECT_EQ(0u, m_connectionNotification(anyConnection, hEvent.Get(), 0));
 }
 
-TEST_F(RasApiTest, RasctlRejectsBadInput) {
+TEST_F(RasStandinTest, RasctlRejectsBadInput) {
     struct Case {
         const char* arguments;
         DWORD exitCode;
@@ -251,7 +251,7 @@ TEST_F(RasApiTest, RasctlRejectsBadInput) {
 // The fields lie where the platform's newest form of RASCONN has them, records follow each
 // other at the older size, nothing is written beyond the records listed, and a record of the
 // newest size is refused.
-TEST_F(RasApiTest, EnumerationWritesTheRecordsOfWindows95AndNT4) {
+TEST_F(RasStandinTest, EnumerationWritesTheRecordsOfWindows95AndNT4) {
     const DWORD handles[] = {m_table.Up("AOL L2TP", "10.1.2.3"), m_table.Up("Other", "10.4.5.6")};
     const char* const names[] = {"AOL L2TP", "Other"};
     DWORD size = kRasConnSize, count = 0;
@@ -290,7 +290,7 @@ TEST_F(RasApiTest, EnumerationWritesTheRecordsOfWindows95AndNT4) {
 
 // RASPPPIP likewise: the 40-byte record is filled and the bytes after it left alone, a shorter
 // buffer is told the size, and the newest size is refused.
-TEST_F(RasApiTest, ProjectionWritesTheRecordOfWindows95AndNT4) {
+TEST_F(RasStandinTest, ProjectionWritesTheRecordOfWindows95AndNT4) {
     const HRASCONN connection = Handle(m_table.Up("AOL L2TP", "10.1.2.3"));
     DWORD size = kRasPppIpSize - 1;
     std::vector<BYTE> buffer = Buffer(sizeof(RASPPPIPA), kRasPppIpSize);
