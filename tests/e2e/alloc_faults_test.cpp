@@ -129,8 +129,17 @@ public:
         const LONG ping = ++m_pings;
         if (window == nullptr || !::PostMessageA(window, m_pingMessage, ping, 0))
             return false;
-        return WaitFor([&] { return m_pControl->pingTaken >= ping; }) &&
-               m_pControl->monitor == before;
+        if (!WaitFor([&] { return m_pControl->pingTaken >= ping; }))
+            return false;
+        const LONG after = m_pControl->monitor;
+        if (after == before)
+            return true;
+        // While memory stays short, a check of the thread's own fails at its first allocation,
+        // before it could post anything, and the thread waits again: such rounds, 2 s apart,
+        // may pass while the ping is on its way (which can take longer on a loaded machine).
+        return MonitorActivityOf(before) == kMonitorWaitingTimed &&
+               MonitorActivityOf(after) == kMonitorWaitingTimed && m_pControl->lasting != 0 &&
+               m_pControl->failAt != 0;
     }
 
 private:
