@@ -99,9 +99,14 @@ public:
         ::InterlockedExchange(&m_pControl->failAt, Allocations() + count);
     }
 
-    // The waits the monitor thread has begun so far. Read just after a RAS change was
-    // signalled, it is what Idle must see the monitor wait beyond.
-    LONG MonitorWaits() const { return MonitorWaitsOf(m_pControl->monitor); }
+    // The waits the monitor thread has begun so far, read just before a RAS change is
+    // signalled and once the thread sits in a wait: what Idle must see it wait beyond. Read
+    // after the signal, a loaded machine could let the whole check run first, and the wait
+    // that follows it, never to end, would not count.
+    LONG MonitorWaitsBeforeSignal() const {
+        WaitFor([&] { return MonitorActivityOf(m_pControl->monitor) != kMonitorBusy; });
+        return MonitorWaitsOf(m_pControl->monitor);
+    }
     static constexpr LONG kNoSignal = -1;
 
     // TRUE when nothing runs in the program any more: the GUI thread took a ping posted to
@@ -241,20 +246,22 @@ protected:
         done();
 
         arm(Path::Up);
+        LONG waits = control.MonitorWaitsBeforeSignal();
         m_standin.table.Up(kAol, kFirstIp);
         Settle(
-            app, control, control.MonitorWaits(),
-            [&] { return Contains(app.ListLines(), ListUp(kFirstIp)); }, result);
+            app, control, waits, [&] { return Contains(app.ListLines(), ListUp(kFirstIp)); },
+            result);
         done();
 
         // A check while the connection stays up: one that lost its table to a failed
         // allocation must not take that for a disconnection.
         arm(Path::OtherChange);
+        waits = control.MonitorWaitsBeforeSignal();
         m_standin.table.Up("Other", "10.2.2.2");
         DWORD other = m_standin.table.GetCounters().dwChanges;
         Settle(
-            app, control, control.MonitorWaits(),
-            [&] { return m_standin.table.GetCounters().dwEnumSeen >= other; }, result);
+            app, control, waits, [&] { return m_standin.table.GetCounters().dwEnumSeen >= other; },
+            result);
         done();
 
         arm(Path::Stop);
@@ -273,10 +280,10 @@ protected:
         done();
 
         arm(Path::Down);
+        waits = control.MonitorWaitsBeforeSignal();
         m_standin.table.Down(kAol);
         Settle(
-            app, control, control.MonitorWaits(),
-            [&] { return Contains(app.ListLines(), kListDown); }, result);
+            app, control, waits, [&] { return Contains(app.ListLines(), kListDown); }, result);
         done();
 
         // Back to a known state: monitoring on (a failed Start left it off), the connection
