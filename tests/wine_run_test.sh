@@ -1,7 +1,7 @@
 #!/bin/sh
 # How <build>/wine-run deals out the Wine slots that tests run in at once, and how
 # scripts/make-wineprefix.sh copies prefixes, without Wine: a stand-in loader reports how it
-# was run, and a stand-in wineserver answers at once. Checks the resource spec CTest is given
+# was run, and a stand-in wineserver answers at once. Checks the resource file CTest is given
 # (one slot per prefix), that each slot has its own prefix, display and scratch folder, that
 # a program holds its slot's lock while it runs and no other, and that a slot CTest never
 # gave is refused. Prints one line per wrong answer. Usage: wine_run_test.sh BUILD_DIR
@@ -25,11 +25,11 @@ sed "s|^build=.*|build=\"$work/build\"|" "$build/wine-run" >"$work/build/wine-ru
 chmod +x "$work/build/wine-run"
 build="$work/build"
 
-# The spec: one resource "wine" with the ids 0 .. slots-1, one slot each.
+# The resource file: one resource "wine" with the ids 0 .. slots-1, one slot each.
 got=$(python3 -c '
 import json, sys
-spec = json.load(open(sys.argv[1]))
-print(spec["version"]["major"], " ".join(s["id"] + ":" + str(s["slots"]) for s in spec["local"][0]["wine"]))
+slots_file = json.load(open(sys.argv[1]))
+print(slots_file["version"]["major"], " ".join(s["id"] + ":" + str(s["slots"]) for s in slots_file["local"][0]["wine"]))
 ' "$1/wine-slots.json" 2>&1)
 want="1"
 n=0
