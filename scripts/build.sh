@@ -37,8 +37,8 @@ if [ ${#targets[@]} -eq 0 ]; then
      grep -q '^LINKVIGIL_WINE_TESTS:BOOL=ON' "$build/CMakeCache.txt" &&
      { [ ! -f "$build/wineprefix/.ready" ] ||
        { [ "${slots:-1}" -gt 1 ] && [ ! -f "$build/wineprefix-$((slots - 1))/.ready" ]; }; }; then
+    # Made beside the compiler, which they leave a processor to.
     echo "Preparing Wine: ${slots:-1} prefixes for the tests in $build (wineprefix*)"
-    quietly cmake --build "$build" --target wineprefix
   fi
   quietly cmake --build "$build" -j "$(nproc)"
 else

@@ -55,6 +55,21 @@ run() { # [VARIABLE=VALUE...] wine-run ARGUMENTS...: apart from the slot this te
     -u LINKVIGIL_DISPLAYS WORK="$work" LINKVIGIL_WINE_LOADER="$work/loader" DISPLAY=:inherited "$@"
 }
 
+# A slot whose prefix the build has not made yet: refused, nothing run (Wine would make one
+# without the tests' settings).
+got=$(run "$build/wine-run" x.exe 2>&1)
+status=$?
+case "$status:$got" in
+  2:*"slot 0's prefix is not made"*"--target wineprefix"*) ;;
+  *) wrong "without a prefix, wine-run answered $status: \"$got\"" ;;
+esac
+n=0
+while [ "$n" -lt "$slots" ]; do
+  if [ "$n" -eq 0 ]; then p="$build/wineprefix"; else p="$build/wineprefix-$n"; fi
+  mkdir -p "$p" && touch "$p/.ready"
+  n=$((n + 1))
+done
+
 # Each slot: its own prefix, the display listed in its place, its own scratch folder.
 displays=""
 n=0
