@@ -82,7 +82,10 @@ BOOL CMonitorDlg::OnInitDialog() {
     g_logFile.Write("%s\n", text);
 
     ToggleMonitoring();
-    CheckConnections();
+    // Started while the client dials: RAS will not signal the address when it arrives, so the
+    // monitor thread looks again until it is there or the entry is gone.
+    if (RunConnectionCheck() != CheckOutcome::Settled)
+        RecheckUntilSettled();
     return TRUE;
 }
 

@@ -107,6 +107,10 @@ CheckOutcome RunConnectionCheck();
 // The monitor thread. StartMonitoring returns TRUE when it runs (or already ran).
 BOOL StartMonitoring();
 void StopMonitoring();
+// For a check on another thread that could not settle (the start-up check found the address
+// pending, or ran out of memory): the monitor thread then looks again every 2000 ms until a
+// check settles, as after a check of its own. Nothing while monitoring is off.
+void RecheckUntilSettled();
 UINT __cdecl MonitorThreadProc(void* param);
 UINT PollConnections();
 // IsWindows9x() is the framework's (framework/system_library.h): the log and the installation
@@ -114,4 +118,5 @@ UINT PollConnections();
 
 class CWorkerThread;
 extern HANDLE g_hStopEvent;
+extern HANDLE g_hRecheckEvent; // set by RecheckUntilSettled; lives as long as g_hStopEvent
 extern CWorkerThread* g_pMonitorThread;

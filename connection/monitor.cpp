@@ -1,5 +1,5 @@
 // The monitor thread: a check whenever RAS reports a connection made or ended, or every
-// 2000 ms where RAS cannot report that.
+// 2000 ms where RAS cannot or will not report that.
 #include "connection.h"
 
 #include "app/message_box.h"
@@ -8,12 +8,44 @@
 #include "framework/thread.h"
 
 HANDLE g_hStopEvent = nullptr;
+HANDLE g_hRecheckEvent = nullptr;
 CWorkerThread* g_pMonitorThread = nullptr;
 
 namespace {
 constexpr DWORD kPollIntervalMs = 2000;
 // Windows 9x signals before the new connection is listed completely.
 constexpr DWORD kSettleDelayMs = 3000;
+
+// Closes one of the module's events and forgets it.
+void CloseEvent(HANDLE& hEvent) {
+    ::CloseHandle(hEvent);
+    hEvent = nullptr;
+}
+
+// Runs a check at each RAS signal. RAS signals a connection made, nothing when its address
+// arrives later (Windows 9x signals before the connection is complete, and a slow link
+// outlasts the settle delay). So while the address is pending, and after a check that ran out
+// of memory, the check is tried again at the polling interval: the change is not lost until
+// the next signal. The start-up check, which runs on the user-interface thread, hands such an
+// answer over through g_hRecheckEvent. The stop event ends every wait.
+void WaitForConnectionChanges(HANDLE hNotify) {
+    // A notification pending together with the stop signal is taken first, a stop before a
+    // request to look again.
+    HANDLE waitList[3] = {hNotify, g_hStopEvent, g_hRecheckEvent};
+    DWORD timeout = INFINITE;
+    for (;;) {
+        DWORD woken = ::WaitForMultipleObjects(3, waitList, FALSE, timeout);
+        if (woken == WAIT_OBJECT_0 + 2) {
+            timeout = kPollIntervalMs; // the start-up check has just looked itself
+            continue;
+        }
+        if (woken != WAIT_OBJECT_0 && woken != WAIT_TIMEOUT)
+            break;
+        if (woken == WAIT_OBJECT_0 && IsWindows9x())
+            ::Sleep(kSettleDelayMs);
+        timeout = RunConnectionCheck() == CheckOutcome::Settled ? INFINITE : kPollIntervalMs;
+    }
+}
 } // namespace
 
 BOOL StartMonitoring() {
@@ -25,12 +57,17 @@ BOOL StartMonitoring() {
     g_hStopEvent = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
     if (g_hStopEvent == nullptr)
         return FALSE;
+    g_hRecheckEvent = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    if (g_hRecheckEvent == nullptr) {
+        CloseEvent(g_hStopEvent);
+        return FALSE;
+    }
 
     g_pMonitorThread = CWorkerThread::Begin(MonitorThreadProc, nullptr, THREAD_PRIORITY_LOWEST, 0,
                                             CREATE_SUSPENDED);
     if (g_pMonitorThread == nullptr) {
-        ::CloseHandle(g_hStopEvent);
-        g_hStopEvent = nullptr;
+        CloseEvent(g_hStopEvent);
+        CloseEvent(g_hRecheckEvent);
         MessageBoxResource(IDS_THREAD_FAILED, MB_ICONEXCLAMATION);
         return FALSE;
     }
@@ -44,10 +81,15 @@ void StopMonitoring() {
         return;
     ::SetEvent(g_hStopEvent);
     ::WaitForSingleObject(g_pMonitorThread->m_hThread, INFINITE);
-    ::CloseHandle(g_hStopEvent);
+    CloseEvent(g_hStopEvent);
+    CloseEvent(g_hRecheckEvent);
     delete g_pMonitorThread;
     g_pMonitorThread = nullptr;
-    g_hStopEvent = nullptr;
+}
+
+void RecheckUntilSettled() {
+    if (g_hRecheckEvent != nullptr)
+        ::SetEvent(g_hRecheckEvent);
 }
 
 UINT __cdecl MonitorThreadProc(void*) {
@@ -57,27 +99,15 @@ UINT __cdecl MonitorThreadProc(void*) {
     CHandle notify(::CreateEventA(nullptr, FALSE, FALSE, nullptr));
     if (!notify.IsValid())
         return static_cast<UINT>(-1);
-
-    // A notification pending together with the stop signal is taken first.
-    HANDLE waitList[2] = {notify.Get(), g_hStopEvent};
     if (RasConnectionNotificationA(INVALID_HANDLE_VALUE, notify.Get(),
-                                   RASCN_Connection | RASCN_Disconnection) == 0) {
-        // RAS signals a connection made, nothing when its address arrives later (Windows 9x
-        // signals before the connection is complete, and a slow link outlasts the settle
-        // delay). So while the address is pending, and after a check that ran out of memory,
-        // the check is tried again at the polling interval: the change is not lost until the
-        // next signal. The stop event ends that wait as any other.
-        DWORD timeout = INFINITE;
-        for (;;) {
-            DWORD woken = ::WaitForMultipleObjects(2, waitList, FALSE, timeout);
-            if (woken != WAIT_OBJECT_0 && woken != WAIT_TIMEOUT)
-                break;
-            if (woken == WAIT_OBJECT_0 && IsWindows9x())
-                ::Sleep(kSettleDelayMs);
-            timeout = RunConnectionCheck() == CheckOutcome::Settled ? INFINITE : kPollIntervalMs;
-        }
-        RasConnectionNotificationA(INVALID_HANDLE_VALUE, notify.Get(), 0);
+                                   RASCN_Connection | RASCN_Disconnection) != 0) {
+        // Exported but refused (Wine's own RAS refuses every registration): without polling
+        // no change would ever be seen while the button says that monitoring is on.
+        notify.Reset();
+        return PollConnections();
     }
+    WaitForConnectionChanges(notify.Get());
+    RasConnectionNotificationA(INVALID_HANDLE_VALUE, notify.Get(), 0);
     return 0;
 }
 

@@ -250,6 +250,50 @@ TEST_F(AppTest, PollingModeWithoutNotifications) {
     CloseAndWait();
 }
 
+// RAS that exports the registration but refuses it, as Wine's own does: the program polls
+// instead, so that the button's "Stop Monitoring" is true, and Stop ends the polling.
+TEST_F(AppTest, RefusedNotificationsAreReplacedByPolling) {
+    rasstub::Faults faults = {};
+    faults.dwNotifyError = ERROR_INVALID_FUNCTION;
+    m_standin.table.SetFaults(faults);
+    Launch();
+    EXPECT_TRUE(m_app.WaitForCaption(kStop));
+    m_standin.table.Up(kAol, "10.0.0.6");
+    EXPECT_TRUE(m_app.WaitForList({kNotInstalled, ListUp("10.0.0.6")}))
+        << "no check after the refused registration";
+    m_standin.table.Down(kAol);
+    EXPECT_TRUE(m_app.WaitForList({kNotInstalled, ListUp("10.0.0.6"), kListDown}));
+    EXPECT_EQ(0u, m_standin.table.GetCounters().dwSignals);
+
+    m_app.PressButton();
+    EXPECT_EQ(kStart, m_app.ButtonCaption());
+    DWORD checks = m_standin.table.GetCounters().dwEnumCalls;
+    m_standin.table.Up(kAol, "10.0.0.7");
+    ::Sleep(4500); // more than two polling intervals
+    EXPECT_EQ(checks, m_standin.table.GetCounters().dwEnumCalls) << "polled after Stop";
+    CloseAndWait();
+}
+
+// Started while the client dials, and the dial given up before an address came: nothing is
+// reported, and the program stops looking again once the entry is gone.
+TEST_F(AppTest, DialAbandonedBeforeItsAddressReportsNothing) {
+    m_standin.table.Up(kAol, "10.0.0.9", false);
+    Launch();
+    WaitForRegistration();
+    ASSERT_TRUE(WaitFor([&] { return m_standin.table.GetCounters().dwEnumCalls >= 2; }))
+        << "the address pending at start-up was not looked at again";
+    m_standin.table.Down(kAol);
+    DWORD gone = m_standin.table.GetCounters().dwChanges;
+    ASSERT_TRUE(WaitFor([&] { return m_standin.table.GetCounters().dwEnumSeen >= gone; }));
+    DWORD checks = m_standin.table.GetCounters().dwEnumCalls;
+    ::Sleep(5000); // more than two polling intervals
+    EXPECT_EQ(checks, m_standin.table.GetCounters().dwEnumCalls) << "looked again for nothing";
+    EXPECT_EQ(Lines{kNotInstalled}, m_app.ListLines());
+    CloseAndWait();
+    for (const std::string& line : LogMessages(m_app.LogPath()))
+        EXPECT_TRUE(line == kNotInstalled || line == kHeader || line == kAol) << line;
+}
+
 TEST_F(AppTest, LibraryThatCannotBeLoadedLeavesMonitoringOffAndEachPressTriesAgain) {
     ASSERT_TRUE(m_standin.Install(RasLibrary::NoEdit));
     Launch();

@@ -95,6 +95,31 @@ TEST_P(LateAddress, ConnectionWhoseAddressArrivesAfterTheSignalIsReported) {
     EXPECT_EQ(expected, LogMessages(m_app.LogPath()));
 }
 
+// Started while the client dials: the start-up check finds the entry listed without its
+// address, and no signal follows when the address arrives. The program must look again.
+TEST_P(LateAddress, ConnectionPendingAtStartUpIsReportedOnceItsAddressArrives) {
+    m_standin.table.Up(kAol, "10.0.0.9", false); // before the program registers: no signal
+    ASSERT_TRUE(m_app.Start(m_dir));
+    ASSERT_NE(nullptr, m_app.WaitForWindow());
+    ASSERT_TRUE(m_app.WaitForList({kNotInstalled}));
+    ASSERT_TRUE(WaitFor([&] { return m_standin.Registered(m_app.ProcessId()); }));
+    ASSERT_TRUE(WaitFor([&] { return Counters().dwProjectionCalls >= 1; })) << "the start-up check";
+    ASSERT_TRUE(m_standin.table.Complete(kAol, false));
+    EXPECT_TRUE(m_app.WaitForList({kNotInstalled, ListUp("10.0.0.9")}))
+        << "the connection pending at start-up was never reported";
+    EXPECT_EQ(0u, Counters().dwSignals);
+
+    m_app.Close();
+    ASSERT_TRUE(m_app.WaitForExit());
+    DWORD checks = Counters().dwEnumCalls;
+    EXPECT_GE(checks, 2u);
+    Lines expected = {kNotInstalled};
+    for (DWORD i = 0; i < checks; ++i)
+        expected.insert(expected.end(), {kHeader, kAol});
+    expected.push_back(LogUp("10.0.0.9"));
+    EXPECT_EQ(expected, LogMessages(m_app.LogPath()));
+}
+
 INSTANTIATE_TEST_SUITE_P(Windows, LateAddress,
                          ::testing::Values(WindowsVersion{"nt40", false},
                                            WindowsVersion{"win98", true}),

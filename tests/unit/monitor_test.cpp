@@ -273,17 +273,18 @@ TEST_F(MonitorTest, StopDuringThePollWaitEndsBeforeAnyCheck) {
     EXPECT_EQ(0u, EnumCalls()) << "the stop ended the first 2000 ms wait";
 }
 
-TEST_F(MonitorTest, FailedRegistrationEndsTheThreadWithoutChecks) {
+// RAS that exports the registration but refuses it: the thread polls instead of ending.
+TEST_F(MonitorTest, RefusedRegistrationFallsBackToPolling) {
     ASSERT_TRUE(m_standin.Install(RasLibrary::Full));
     rasstub::Faults faults = {};
     faults.dwNotifyError = ERROR_INVALID_FUNCTION;
     m_standin.table.SetFaults(faults);
-    ASSERT_TRUE(StartMonitoring()) << "the state stays on";
-    ASSERT_NE(nullptr, g_pMonitorThread);
-    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(g_pMonitorThread->m_hThread, 20000));
+    ASSERT_TRUE(StartMonitoring());
     m_standin.table.Up("AOL L2TP", "10.0.0.1");
-    EXPECT_EQ(0u, EnumCalls());
-    EXPECT_TRUE(NothingPosted());
+    EXPECT_EQ(WM_CONNECTION_UP, NextMessage());
+    EXPECT_EQ(WAIT_TIMEOUT, ::WaitForSingleObject(g_pMonitorThread->m_hThread, 0));
+    EXPECT_FALSE(m_standin.Registered());
+    StopMonitoring();
 }
 
 TEST_F(MonitorTest, StartTwiceKeepsOneThread) {
