@@ -10,9 +10,10 @@ using InitWithSpinCountFn = BOOL(WINAPI*)(CRITICAL_SECTION*, DWORD);
 InitWithSpinCountFn InitWithSpinCount() {
     OSVERSIONINFOA version = {};
     version.dwOSVersionInfoSize = sizeof version;
-    // Windows 98 and ME export the function too, but some of them return nothing (VOID), so
-    // their result cannot be read; NT 4.0 SP3 has it with no such bit documented, where the whole
-    // value could end up as its spin count. Windows 95 lacks it.
+    // Windows 98 and ME export the function too, but the reference of their time gives it for NT
+    // only, and some releases are said to return nothing (VOID; found in no documentation), so
+    // their result cannot be trusted. NT 4.0 SP3 has it with no such bit documented, where the
+    // whole value could end up as its spin count. Windows 95 lacks it.
     if (!::GetVersionExA(&version) || version.dwPlatformId != VER_PLATFORM_WIN32_NT ||
         version.dwMajorVersion < 5)
         return nullptr;

@@ -6,11 +6,12 @@
 
 // Initialises cs so that entering it never needs memory, where the system offers that: on the
 // NT family from Windows 2000 on, through InitializeCriticalSectionAndSpinCount with the high bit
-// of the spin count set. Windows 2000 to Server 2003 then make the lock's wait event at once,
-// not at the first contention (where Windows 2000 raises STATUS_NO_MEMORY from
-// EnterCriticalSection when it cannot), and report a failure as FALSE instead of raising; later
-// systems never need the event. Returns TRUE then; FALSE when cs was initialised as
-// InitializeCriticalSection does (Windows 9x, NT 4.0, or no memory for the event now).
+// of the spin count set. Windows 2000 then makes the lock's wait event at once, not at the first
+// contention (where it raises STATUS_NO_MEMORY from EnterCriticalSection when it cannot); XP and
+// Server 2003 report a failure as FALSE, Vista and later always succeed. Whether 2000 returns
+// FALSE or raises is not documented (docs/WINDOWS-AND-WINE.md has the sources). Returns TRUE
+// then; FALSE when cs was initialised as InitializeCriticalSection does (Windows 9x, NT 4.0, or
+// no memory for the event now).
 // Wine's critical sections never allocate when entered: no test here can show the failure.
 BOOL InitializeLockWithEvent(CRITICAL_SECTION& cs);
 

@@ -6,8 +6,9 @@
 // comes back as "?" (or as a look-alike, "Ł" as "L"), so such a path names no file, or another
 // one. The W functions see the path as it is. Wine converts the same way, so its tests see what
 // Windows does. Windows 95/98/ME export most W functions only as stubs that fail, some not at
-// all, and their file systems store names in the code page anyway: there the ANSI road is the
-// whole road. The W functions are therefore resolved at run time, on the NT family only, and
+// all, and a program there names files only in the code page anyway (FAT keeps long names in
+// UTF-16 on disk, but the 9x family hands them over in the code page): there the ANSI road is
+// the whole road. The W functions are therefore resolved at run time, on the NT family only, and
 // are not in the import table. (Wine's W functions work whatever Windows version it shows a
 // program: under Wine only the platform id keeps the program on the ANSI road of the 9x family.)
 #pragma once
