@@ -65,8 +65,9 @@ void CConnection::UpdateState(DWORD count, const RASCONN* entries, BOOL* pAddres
     BOOL found = FindConnection(count, entries, address, &projectionError);
     // Pending whatever the state: up and listed again with its projection pending (a redial
     // under the same entry) is not found, so DOWN is posted now and UP once the new address
-    // is there. Under Wine only the test stand-in answers 730 here; what Windows 9x and NT
-    // answer while a connection is set up Wine's stub RAS cannot show.
+    // is there. 730 is what RasGetProjectionInfo's page documents before the projection is
+    // done (the RAS error table calls it deprecated from Vista on); no page names another
+    // code. Under Wine only the test stand-in answers it.
     if (pAddressPending != nullptr)
         *pAddressPending = projectionError == ERROR_PROJECTION_NOT_COMPLETE;
     bool up = (m_dwFlags & kFlagUp) != 0;
@@ -111,8 +112,11 @@ BOOL CConnection::FindConnection(DWORD count, const RASCONN* entries, std::strin
     RASPPPIP projection = {};
     projection.dwSize = sizeof projection;
     DWORD size = sizeof projection;
-    // Fails while the connection is still being set up; the next check tries again.
+    // ERROR_PROJECTION_NOT_COMPLETE until the projection is done; the caller checks again.
     DWORD error = RasGetProjectionInfoA(match->hrasconn, RASP_PppIp, &projection, &size);
+    // Answered, but the negotiation failed for good: the record's address is then no address.
+    if (error == 0)
+        error = projection.dwError;
     if (pProjectionError != nullptr)
         *pProjectionError = error;
     if (error != 0)

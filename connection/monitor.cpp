@@ -13,7 +13,8 @@ CWorkerThread* g_pMonitorThread = nullptr;
 
 namespace {
 constexpr DWORD kPollIntervalMs = 2000;
-// Windows 9x signals before the new connection is listed completely.
+// Windows 9x lists a connection from the start of its dial; that it signals before the
+// address is there is inference.
 constexpr DWORD kSettleDelayMs = 3000;
 
 // Closes one of the module's events and forgets it.
@@ -22,12 +23,12 @@ void CloseEvent(HANDLE& hEvent) {
     hEvent = nullptr;
 }
 
-// Runs a check at each RAS signal. RAS signals a connection made, nothing when its address
-// arrives later (Windows 9x signals before the connection is complete, and a slow link
-// outlasts the settle delay). So while the address is pending, and after a check that ran out
-// of memory, the check is tried again at the polling interval: the change is not lost until
-// the next signal. The start-up check, which runs on the user-interface thread, hands such an
-// answer over through g_hRecheckEvent. The stop event ends every wait.
+// Runs a check at each RAS signal. RAS signals a connection "created" (its page names no
+// stage), nothing when its address arrives later (Windows 9x lists a connection from the start
+// of its dial, and a slow link outlasts the settle delay). So while the address is pending, and
+// after a check that ran out of memory, the check is tried again at the polling interval: the
+// change is not lost until the next signal. The start-up check, which runs on the user-interface
+// thread, hands such an answer over through g_hRecheckEvent. The stop event ends every wait.
 void WaitForConnectionChanges(HANDLE hNotify) {
     // A notification pending together with the stop signal is taken first, a stop before a
     // request to look again.

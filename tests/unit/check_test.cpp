@@ -15,6 +15,7 @@ namespace {
 // "not complete" while still pending.
 std::map<HRASCONN, std::string> g_projections;
 std::map<HRASCONN, DWORD> g_projectionErrors;
+std::map<HRASCONN, DWORD> g_negotiationErrors; // answered with the record's dwError set
 int g_projectionCalls = 0;
 
 DWORD WINAPI FakeProjection(HRASCONN handle, DWORD projection, void* info, DWORD* size) {
@@ -30,6 +31,9 @@ DWORD WINAPI FakeProjection(HRASCONN handle, DWORD projection, void* info, DWORD
     std::memset(ip->szIpAddress, 0, sizeof ip->szIpAddress);
     std::memcpy(ip->szIpAddress, found->second.data(),
                 std::min(found->second.size(), sizeof ip->szIpAddress));
+    auto negotiation = g_negotiationErrors.find(handle);
+    if (negotiation != g_negotiationErrors.end())
+        ip->dwError = negotiation->second;
     return 0;
 }
 
@@ -52,6 +56,7 @@ protected:
         RasGetProjectionInfoA = FakeProjection;
         g_projections.clear();
         g_projectionErrors.clear();
+        g_negotiationErrors.clear();
         g_projectionCalls = 0;
         g_connection.m_dwFlags = kFlagLastCallFlag;
         g_connection.SetIPAddress("");
@@ -126,10 +131,12 @@ TEST_F(CheckTest, PendingProjectionIsReportedByTheNextCheckAfterItCompletes) {
 // What the monitor thread learns from a check: the address is pending only while the first
 // matching entry's projection answers "not complete"; every other failure counts as before.
 TEST_F(CheckTest, AddressIsPendingOnlyWhileTheMatchsProjectionIsNotComplete) {
-    // Handle 1 complete, 2 pending, 3 refused.
+    // Handle 1 complete, 2 pending, 3 refused, 4 answered with a negotiation that failed.
     g_projections[reinterpret_cast<HRASCONN>(1)] = "10.0.0.1";
     // 731, the code after "not complete"
     g_projectionErrors[reinterpret_cast<HRASCONN>(3)] = ERROR_PROTOCOL_NOT_CONFIGURED;
+    g_projections[reinterpret_cast<HRASCONN>(4)] = "0.0.0.0";
+    g_negotiationErrors[reinterpret_cast<HRASCONN>(4)] = ERROR_PPP_NO_ADDRESS_ASSIGNED;
     struct Case {
         const char* name;
         bool up;
@@ -143,6 +150,8 @@ TEST_F(CheckTest, AddressIsPendingOnlyWhileTheMatchsProjectionIsNotComplete) {
         {"refused", false, {Record("AOL L2TP", 3)}, FALSE, {}},
         {"pending while up", true, {Record("AOL L2TP", 2)}, TRUE, {WM_CONNECTION_DOWN}},
         {"refused while up", true, {Record("AOL L2TP", 3)}, FALSE, {WM_CONNECTION_DOWN}},
+        {"negotiation failed", false, {Record("AOL L2TP", 4)}, FALSE, {}},
+        {"negotiation failed while up", true, {Record("AOL L2TP", 4)}, FALSE, {WM_CONNECTION_DOWN}},
         {"another entry pending", false, {Record("Office", 2)}, FALSE, {}},
         {"first match pending", false, {Record("AOL L2TP", 2), Record("AOL L2TP", 1)}, TRUE, {}},
     };
