@@ -47,6 +47,14 @@ protected:
     }
 
     rasstub::Counters Counters() { return m_standin.table.GetCounters(); }
+    // The start-up line, the list of each check that saw "AOL L2TP", then its state line.
+    static Lines LogOfChecksThenUp(DWORD checks, const std::string& ip) {
+        Lines expected = {kNotInstalled};
+        for (DWORD i = 0; i < checks; ++i)
+            expected.insert(expected.end(), {kHeader, kAol});
+        expected.push_back(LogUp(ip));
+        return expected;
+    }
 
     CShownWindowsVersion m_version{"Linkvigil.exe", GetParam().name};
     CRasStandin m_standin;
@@ -88,11 +96,7 @@ TEST_P(LateAddress, ConnectionWhoseAddressArrivesAfterTheSignalIsReported) {
     // at least one check that no signal brought.
     DWORD checks = Counters().dwEnumCalls - 1;
     EXPECT_GE(checks, 2u);
-    Lines expected = {kNotInstalled};
-    for (DWORD i = 0; i < checks; ++i)
-        expected.insert(expected.end(), {kHeader, kAol});
-    expected.push_back(LogUp("10.0.0.9"));
-    EXPECT_EQ(expected, LogMessages(m_app.LogPath()));
+    EXPECT_EQ(LogOfChecksThenUp(checks, "10.0.0.9"), LogMessages(m_app.LogPath()));
 }
 
 // Started while the client dials: the start-up check finds the entry listed without its
@@ -113,11 +117,7 @@ TEST_P(LateAddress, ConnectionPendingAtStartUpIsReportedOnceItsAddressArrives) {
     ASSERT_TRUE(m_app.WaitForExit());
     DWORD checks = Counters().dwEnumCalls;
     EXPECT_GE(checks, 2u);
-    Lines expected = {kNotInstalled};
-    for (DWORD i = 0; i < checks; ++i)
-        expected.insert(expected.end(), {kHeader, kAol});
-    expected.push_back(LogUp("10.0.0.9"));
-    EXPECT_EQ(expected, LogMessages(m_app.LogPath()));
+    EXPECT_EQ(LogOfChecksThenUp(checks, "10.0.0.9"), LogMessages(m_app.LogPath()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Windows, LateAddress,
