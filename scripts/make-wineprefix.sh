@@ -6,7 +6,10 @@
 #   --for-tests  the tests' prefixes, on a virtual display that no window manager looks after:
 #                Wine hands no window to one either ("Managed"=N). Wine waits up to 2 s for a
 #                window manager to confirm that a window it manages was hidden; with none,
-#                every close and every message box taken down cost those 2 s.
+#                every close and every message box taken down cost those 2 s. And a
+#                temporary folder whose path does not depend on the user's name (Wine names
+#                the profile folder after $USER, in letters that the ANSI code page a test
+#                runs under may lack).
 #   --from TEMPLATE  a missing PREFIX is a copy of TEMPLATE, a prefix this script made with
 #                the same settings (another build's), rather than made anew
 #   COPY...      further prefixes of the same kind, made as copies of PREFIX
@@ -54,6 +57,10 @@ else
   fi
   if [ "$settings" = tests ]; then
     "$loader" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+    for variable in TEMP TMP; do
+      "$loader" reg add 'HKCU\Environment' /v $variable /t REG_SZ /d 'C:\windows\temp' /f \
+        >/dev/null 2>&1
+    done
   fi
   wineserver -w
   [ -f "$prefix/system.reg" ] || { echo "make-wineprefix.sh: wineboot made no prefix in $prefix" >&2; exit 1; }

@@ -3,8 +3,10 @@
 # scripts/make-wineprefix.sh copies prefixes, without Wine: a stand-in loader reports how it
 # was run, and a stand-in wineserver answers at once. Checks the resource file CTest is given
 # (one slot per prefix), that each slot has its own prefix, display and scratch folder, that
-# a program holds its slot's lock while it runs and no other, and that a slot CTest never
-# gave is refused. Prints one line per wrong answer. Usage: wine_run_test.sh BUILD_DIR
+# every prefix shows the build folder as the tests' drive and the scratch folder lies on it
+# (not on Z:, where its path would be the clone's), that a program holds its slot's lock
+# while it runs and no other, and that a slot CTest never gave is refused. Prints one line
+# per wrong answer. Usage: wine_run_test.sh BUILD_DIR
 set -u
 build="$(cd "$1" && pwd)"
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -20,6 +22,11 @@ slots=$(sed -n 's/^LINKVIGIL_WINE_SLOTS:STRING=//p' "$build/CMakeCache.txt")
 [ "${slots:-0}" -ge 1 ] || { echo "no LINKVIGIL_WINE_SLOTS in $build/CMakeCache.txt"; exit 1; }
 # The build's wine-run, for a build in $work: tests of the build may run in its slots meanwhile.
 grep -qxF "build=\"$build\"" "$build/wine-run" || wrong "wine-run does not name the build $build"
+drive=$(sed -n 's/^drive=//p' "$build/wine-run")
+case "$drive" in
+  [ABD-Y]:) ;;
+  *) wrong "the build's drive in wine-run is \"$drive\", not a letter of its own (not C:, Z:)" ;;
+esac
 mkdir -p "$work/build"
 sed "s|^build=.*|build=\"$work/build\"|" "$build/wine-run" >"$work/build/wine-run"
 chmod +x "$work/build/wine-run"
@@ -66,7 +73,7 @@ esac
 n=0
 while [ "$n" -lt "$slots" ]; do
   if [ "$n" -eq 0 ]; then p="$build/wineprefix"; else p="$build/wineprefix-$n"; fi
-  mkdir -p "$p" && touch "$p/.ready"
+  mkdir -p "$p/dosdevices" && touch "$p/.ready"
   n=$((n + 1))
 done
 
@@ -78,17 +85,21 @@ n=0
 seen=""
 while [ "$n" -lt "$slots" ]; do
   if [ "$n" -eq 0 ]; then suffix=""; else suffix="-$n"; fi
-  want="prefix=$build/wineprefix$suffix display=:d$n scratch=Z:$build/test-scratch$suffix args=x.exe a b"
+  want="prefix=$build/wineprefix$suffix display=:d$n scratch=$drive/test-scratch$suffix args=x.exe a b"
   got=$(run CTEST_RESOURCE_GROUP_0_WINE="id:$n,slots:1" LINKVIGIL_DISPLAYS="$displays" \
     "$build/wine-run" x.exe a b 2>&1)
   [ "$got" = "$want" ] || wrong "slot $n: \"$got\", not \"$want\""
+  # The drive is the folder that holds the prefix, wherever that folder is.
+  link="$build/wineprefix$suffix/dosdevices/$(echo "$drive" | tr 'A-Z' 'a-z')"
+  [ "$(cd "$link" 2>/dev/null && pwd -P)" = "$(cd "$build" && pwd -P)" ] ||
+    wrong "slot $n's drive $drive is not the build folder: $(ls -l "$link" 2>&1)"
   case "$seen" in *"|$got|"*) wrong "slot $n shares what another slot has" ;; esac
   seen="$seen|$got|"
   n=$((n + 1))
 done
 
 # Outside CTest's allocation (a test run by hand): slot 0, on the display given.
-want="prefix=$build/wineprefix display=:inherited scratch=Z:$build/test-scratch args=y.exe"
+want="prefix=$build/wineprefix display=:inherited scratch=$drive/test-scratch args=y.exe"
 got=$(run "$build/wine-run" y.exe 2>&1)
 [ "$got" = "$want" ] || wrong "no slot: \"$got\", not \"$want\""
 # Fewer displays listed than slots: the last slots keep the display given.

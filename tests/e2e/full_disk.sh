@@ -1,11 +1,13 @@
 #!/bin/sh
 # Runs the full-disk case of the end-to-end suite with the program's directory on a tmpfs of
 # 1 MiB, which the case fills while RAS events keep coming. Mounting needs root: elsewhere,
-# or where mounting is refused, the case is skipped (exit 77).
-# Usage: full_disk.sh BUILD_DIR E2E_TESTS_EXE
+# or where mounting is refused, the case is skipped (exit 77). DRIVE is the build folder's
+# drive in the tests' prefixes (<build>/wine-run).
+# Usage: full_disk.sh BUILD_DIR DRIVE E2E_TESTS_EXE
 set -u
 build="$1"
-tests="$2"
+drive="$2"
+tests="$3"
 if [ "$(id -u)" -ne 0 ]; then
   echo "skipped: mounting a tmpfs needs root"
   exit 77
@@ -18,5 +20,5 @@ if ! mount -t tmpfs -o size=1m linkvigil-full-disk "$dir"; then
   exit 77
 fi
 trap 'umount "$dir" 2>/dev/null || umount -l "$dir"' EXIT
-LINKVIGIL_FULL_DISK_DIR="Z:$dir" "$build/wine-run" "$tests" \
+LINKVIGIL_FULL_DISK_DIR="$drive/e2e-full-disk" "$build/wine-run" "$tests" \
   --gtest_filter=Reliability.FullDiskDropsLinesAndWritesAgainWhenSpaceReturns

@@ -84,30 +84,37 @@ TEST_F(Reliability, DoubleByteDirectoryKeepsTheLogBesideTheExecutable) {
     }
 }
 
-// Run by CTest under code page 932, as the case above. Two folders of 60 double-byte
-// characters each: the log's path has fewer than MAX_PATH characters but more than MAX_PATH
-// bytes. The executable's ANSI path does not fit GetModuleFileNameA's buffer of MAX_PATH
-// bytes (it comes back cut); on the NT family the program reads its path in wide characters
-// and keeps its log. (Windows 9x reads it in ANSI, and runs without a log there.)
+// Run by CTest under code page 932, as the case above. Two folders of double-byte characters
+// (U+6F22, two bytes in code page 932, three in UTF-8), as many as make the executable's path
+// longer than MAX_PATH in bytes from wherever the scratch folder is: the log's path then has
+// fewer than MAX_PATH characters but more than MAX_PATH bytes. The executable's ANSI path
+// does not fit GetModuleFileNameA's buffer of MAX_PATH bytes (it comes back cut); on the NT
+// family the program reads its path in wide characters and keeps its log. (Windows 9x reads
+// it in ANSI, and runs without a log there.)
 TEST_F(Reliability, DoubleByteFolderLongerThanMaxPathInBytesKeepsTheLog) {
     if (::GetACP() != 932)
         GTEST_SKIP() << "needs code page 932 (CTest runs this case with LC_ALL=ja_JP.UTF-8)";
+    const std::string exeName = "L.exe";
     std::string dir = m_dir;
-    std::string part;
-    for (int i = 0; i < 60; ++i)
-        part += "\x8a\xbf"; // U+6F22, two bytes in code page 932, three in UTF-8
-    for (int i = 0; i < 2; ++i) {
+    // Besides the characters: the scratch folder, a backslash before each folder and the
+    // executable's name.
+    const size_t fixed = dir.size() + 3 + exeName.size();
+    const size_t characters = fixed < MAX_PATH ? (MAX_PATH - fixed) / 2 + 1 : 2;
+    for (size_t count : {characters / 2, characters - characters / 2}) {
+        std::string part;
+        for (size_t i = 0; i < count; ++i)
+            part += "\x8a\xbf";
         dir += "\\" + part;
         ASSERT_TRUE(::CreateDirectoryA(dir.c_str(), nullptr)) << ::GetLastError();
     }
     const std::string log = dir + "\\LogFile.txt";
-    ASSERT_GT(log.size(), size_t{MAX_PATH}) << "bytes";
+    ASSERT_GT((dir + "\\" + exeName).size(), size_t{MAX_PATH}) << "bytes";
     ASSERT_LT(::MultiByteToWideChar(CP_ACP, 0, log.c_str(), -1, nullptr, 0), MAX_PATH)
         << "characters, with the NUL";
     CAppUnderTest app;
     CModel model;
     m_watched.clear();
-    ASSERT_NO_FATAL_FAILURE(Launch(app, model, "L.exe", dir));
+    ASSERT_NO_FATAL_FAILURE(Launch(app, model, exeName, dir));
     ASSERT_NO_FATAL_FAILURE(Step([](CChanges& c) { c.Up(kAol, "10.1.0.2"); }));
     ASSERT_NO_FATAL_FAILURE(Step([](CChanges& c) { c.DownAll(); }));
     ASSERT_NO_FATAL_FAILURE(CloseAndWait(app));
