@@ -5,7 +5,9 @@
 # (one slot per prefix), that each slot has its own prefix, display and scratch folder, that
 # every prefix shows the build folder as the tests' drive and the scratch folder lies on it
 # (not on Z:, where its path would be the clone's), that a program holds its slot's lock
-# while it runs and no other, and that a slot CTest never gave is refused. Prints one line
+# while it runs and no other, that a slot CTest never gave is refused, that no process a
+# program leaves holds the caller's output, and that the servers' start leaves its long-lived
+# processes detached and up. Prints one line
 # per wrong answer. Usage: wine_run_test.sh BUILD_DIR
 set -u
 build="$(cd "$1" && pwd)"
@@ -53,6 +55,21 @@ if [ "$1" = hold ]; then
   while [ ! -e "$WORK/release" ] && [ $i -lt 600 ]; do sleep 0.1; i=$((i + 1)); done
   exit 0
 fi
+case "$1" in
+  # Leaves a process behind that holds its output, as Wine's desktop process would.
+  linger)
+    (i=0; while [ -d "$WORK" ] && [ $i -lt 300 ]; do sleep 0.1; i=$((i + 1)); done) &
+    echo lingering
+    echo "to stderr" >&2
+    exit 3 ;;
+  # The servers' start: says where its output went; the holder returns after a while.
+  cmd.exe) exit 0 ;;
+  */desktop_holder.exe)
+    sleep 1
+    echo "$(readlink /proc/$$/fd/0) $(readlink /proc/$$/fd/1) $(readlink /proc/$$/fd/2)" \
+      >"$WINEPREFIX/held"
+    exit 0 ;;
+esac
 echo "prefix=$WINEPREFIX display=${DISPLAY:-} scratch=$LINKVIGIL_TEST_SCRATCH args=$*"
 case "$WINEDLLOVERRIDES" in *rasapi32=n,b*) ;; *) echo "no RAS override: $WINEDLLOVERRIDES" ;; esac
 LOADER
@@ -139,11 +156,34 @@ else
   flock -n "$lock" true || wrong "slot $busy's lock stays taken after its program ended"
 fi
 
-# Copies of a prefix (from another build's, and of it): whole, apart, none left half made. The
-# stand-in wineserver says at once that no server runs.
-mkdir -p "$work/bin" "$work/template/drive_c/windows"
+# A process the program leaves behind never holds the caller's output: the program's own
+# output and exit status come through, at once.
+start=$(date +%s)
+got=$(run "$build/wine-run" linger 2>"$work/linger.err")
+status=$?
+[ $(($(date +%s) - start)) -lt 20 ] || wrong "wine-run waited for the program's lingering process"
+[ "$status:$got:$(cat "$work/linger.err")" = "3:lingering:to stderr" ] ||
+  wrong "a program that left a process: $status, \"$got\", \"$(cat "$work/linger.err")\""
+
+# The servers' start: each slot's desktop holder run detached from the output (as every long-lived
+# process that the start leaves), and done before the start returns.
+mkdir -p "$work/bin"
 printf '#!/bin/sh\nexit 0\n' >"$work/bin/wineserver"
 chmod +x "$work/bin/wineserver"
+got=$(run PATH="$work/bin:$PATH" "$build/wine-run" --server-start 2>&1)
+status=$?
+[ "$status:$got" = "0:" ] || wrong "--server-start answered $status: \"$got\""
+n=0
+while [ "$n" -lt "$slots" ]; do
+  if [ "$n" -eq 0 ]; then p="$build/wineprefix"; else p="$build/wineprefix-$n"; fi
+  [ "$(cat "$p/held" 2>&1)" = "/dev/null /dev/null /dev/null" ] ||
+    wrong "slot $n's desktop holder, when the start returned: $(cat "$p/held" 2>&1)"
+  n=$((n + 1))
+done
+
+# Copies of a prefix (from another build's, and of it): whole, apart, none left half made. The
+# stand-in wineserver says at once that no server runs.
+mkdir -p "$work/template/drive_c/windows"
 echo registry >"$work/template/system.reg"
 echo file >"$work/template/drive_c/windows/win.ini"
 touch "$work/template/.ready"
