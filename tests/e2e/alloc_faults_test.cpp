@@ -318,7 +318,7 @@ protected:
         arm(Path::Close);
         result.list = app.ListLines();
         app.Close();
-        ASSERT_TRUE(app.WaitForExit(20000, &result.exitCode)) << "the program did not end";
+        ASSERT_TRUE(app.WaitForExit(kPatienceMs, &result.exitCode)) << "the program did not end";
         done();
 
         result.failed = control.Failures() > 0;

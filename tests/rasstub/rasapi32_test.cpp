@@ -4,6 +4,7 @@
 // shares none of the program's declarations.
 #include "framework/handle.h"
 #include "standin_table.h"
+#include "wait.h"
 
 #include <gtest/gtest.h>
 
@@ -21,8 +22,6 @@
 #endif
 
 namespace {
-
-constexpr DWORD kWait = 30000; // generous: the signal is set before the change returns
 
 // The records of Windows 95 and NT 4.0, which the program passes: RASCONN is 412 bytes on
 // 32-bit Windows (an 8-byte handle, packed to 4 bytes, would make it 416 built for 64-bit), and
@@ -69,7 +68,7 @@ DWORD Rasctl(const std::string& arguments) {
         return static_cast<DWORD>(-1);
     CHandle hProcess(process.hProcess), hThread(process.hThread);
     DWORD exitCode = static_cast<DWORD>(-1);
-    if (::WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0)
+    if (::WaitForSingleObject(process.hProcess, kPatienceMs) == WAIT_OBJECT_0)
         ::GetExitCodeProcess(process.hProcess, &exitCode);
     return exitCode;
 }
@@ -152,20 +151,20 @@ TEST_F(RasStandinTest, RegisteredEventsAreSignalledUntilUnregistered) {
     ASSERT_EQ(0u, m_connectionNotification(anyConnection, hEvent.Get(),
                                            RASCN_Connection | RASCN_Disconnection));
     m_table.Up("AOL L2TP", "10.0.0.1", false);
-    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(hEvent.Get(), kWait)) << "pending";
+    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(hEvent.Get(), kPatienceMs)) << "pending";
     m_table.Complete("AOL L2TP");
-    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(hEvent.Get(), kWait)) << "complete";
+    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(hEvent.Get(), kPatienceMs)) << "complete";
     m_table.Down("AOL L2TP");
-    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(hEvent.Get(), kWait)) << "down";
+    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(hEvent.Get(), kPatienceMs)) << "down";
     rasstub::Counters counters = m_table.GetCounters();
     EXPECT_EQ(3u, counters.dwSignals);
     EXPECT_NE(0, counters.llLastSignalQpc);
 
     // From another process, as a person or a script drives it.
     EXPECT_EQ(0u, Rasctl("up \"AOL L2TP\" 10.0.0.2"));
-    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(hEvent.Get(), kWait)) << "rasctl up";
+    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(hEvent.Get(), kPatienceMs)) << "rasctl up";
     EXPECT_EQ(0u, Rasctl("down \"AOL L2TP\""));
-    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(hEvent.Get(), kWait)) << "rasctl down";
+    EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(hEvent.Get(), kPatienceMs)) << "rasctl down";
 
     EXPECT_EQ(0u, m_connectionNotification(anyConnection, hEvent.Get(), 0));
     m_table.Up("AOL L2TP", "10.0.0.3");
@@ -201,7 +200,8 @@ TEST_F(RasStandinTest, ProjectionCompletesWithoutASignalWhenAsked) {
 
     DWORD first = m_table.Up("AOL L2TP", "10.0.0.1", false);
     DWORD second = m_table.Up("Second", "10.0.0.2", false);
-    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(hEvent.Get(), kWait)) << "pending is signalled";
+    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(hEvent.Get(), kPatienceMs))
+        << "pending is signalled";
     EXPECT_EQ(static_cast<DWORD>(ERROR_PROJECTION_NOT_COMPLETE), projection(first, &address));
     DWORD changes = m_table.GetCounters().dwChanges;
 

@@ -103,8 +103,8 @@ void CAppUnderTest::PressButton() {
     // Sent, so the press has been handled (and a stop has joined the thread) on return; a
     // program that hangs fails the test instead of holding it forever.
     DWORD_PTR ignored = 0;
-    ::SendMessageTimeoutA(::GetDlgItem(m_hWnd, IDC_START_STOP), BM_CLICK, 0, 0, SMTO_NORMAL, 60000,
-                          &ignored);
+    ::SendMessageTimeoutA(::GetDlgItem(m_hWnd, IDC_START_STOP), BM_CLICK, 0, 0, SMTO_NORMAL,
+                          kPatienceMs, &ignored);
 }
 
 void CAppUnderTest::PressKey(UINT virtualKey) {
@@ -116,7 +116,7 @@ void CAppUnderTest::PressKey(UINT virtualKey) {
 
 void CAppUnderTest::TypeKey(UINT virtualKey) {
     ::SetForegroundWindow(m_hWnd);
-    WaitFor([&] { return ::GetForegroundWindow() == m_hWnd; }, 5000);
+    WaitFor([&] { return ::GetForegroundWindow() == m_hWnd; }, kPatienceMs);
     BYTE scan = static_cast<BYTE>(::MapVirtualKeyA(virtualKey, 0));
     ::keybd_event(static_cast<BYTE>(virtualKey), scan, 0, 0);
     ::keybd_event(static_cast<BYTE>(virtualKey), scan, KEYEVENTF_KEYUP, 0);

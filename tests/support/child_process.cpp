@@ -1,6 +1,7 @@
 #include "child_process.h"
 
 #include "app/resource.h"
+#include "wait.h"
 
 namespace {
 
@@ -72,7 +73,7 @@ bool CChildProcess::WaitForExit(DWORD timeoutMs, DWORD* exitCode) const {
 
 bool CChildProcess::Terminate(UINT exitCode) {
     ::TerminateProcess(m_info.hProcess, exitCode);
-    return ::WaitForSingleObject(m_info.hProcess, 20000) == WAIT_OBJECT_0;
+    return ::WaitForSingleObject(m_info.hProcess, kPatienceMs) == WAIT_OBJECT_0;
 }
 
 HWND FindDialogOfProcess(DWORD processId, bool main, bool notYetShown) {

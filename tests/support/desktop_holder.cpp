@@ -16,7 +16,7 @@ namespace {
 
 const char kHeldEvent[] = "LinkvigilTestsDesktopHeld";
 const char kHoldArgument[] = "--hold";
-// As tests/support/wait.h's kPatienceMs: far beyond the second or so it takes.
+// tests/support/wait.h's kPatienceMs (this program links nothing of the tests').
 const DWORD kPatienceMs = 60000;
 
 int Hold() {

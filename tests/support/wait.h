@@ -5,8 +5,9 @@
 
 #include <functional>
 
-// How long a test waits by default for what must happen: far beyond its normal time even on a
-// loaded machine, so that only a real fault runs it out. Waiting ends as soon as it holds.
+// How long a test waits for what must happen, the one limit of every wait in the tests (for a
+// condition, a thread, a process, a reply): far beyond its normal time even under emulation on
+// a loaded machine, so that only a real fault runs it out. Waiting ends as soon as it holds.
 constexpr DWORD kPatienceMs = 60000;
 
 // Checks condition until it holds (TRUE) or timeoutMs has passed: every pollMs milliseconds at

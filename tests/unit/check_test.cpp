@@ -3,6 +3,7 @@
 #include "connection/connection.h"
 #include "framework/thread.h"
 #include "log_capture.h"
+#include "wait.h"
 
 #include <gtest/gtest.h>
 
@@ -264,7 +265,7 @@ TEST_F(CheckTest, NothingIsPostedBeforeTheAddressIsStored) {
         << "the check waits for the address lock";
     EXPECT_EQ(Posted{}, TakePosted()) << "posted before the address was stored";
     g_connection.m_lock.Unlock();
-    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(thread, 20000));
+    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(thread, kPatienceMs));
     ::CloseHandle(thread);
     EXPECT_EQ(Posted{WM_CONNECTION_UP}, TakePosted());
     EXPECT_EQ("10.20.30.41", g_connection.GetIPAddress());

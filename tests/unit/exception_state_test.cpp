@@ -4,6 +4,7 @@
 #include "framework/exception_state.h"
 #include "framework/thread.h"
 #include "framework/handle.h"
+#include "wait.h"
 
 #include <gtest/gtest.h>
 
@@ -46,7 +47,7 @@ UINT __cdecl HoldCaughtException(void* param) {
     } catch (const std::runtime_error& error) {
         held->uncaughtInside = std::uncaught_exceptions();
         ::SetEvent(held->caught.Get());
-        ::WaitForSingleObject(held->release.Get(), 60000);
+        ::WaitForSingleObject(held->release.Get(), kPatienceMs);
         std::exception_ptr current = std::current_exception();
         try {
             std::rethrow_exception(current);
@@ -72,12 +73,12 @@ TEST(ExceptionStateTest, ThreadsKeepTheirCaughtExceptionsApart) {
     ASSERT_NE(nullptr, thread);
     thread->m_bAutoDelete = FALSE;
     thread->ResumeThread();
-    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(held.caught.Get(), 60000));
+    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(held.caught.Get(), kPatienceMs));
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(1, UncaughtWhileUnwinding());
     EXPECT_FALSE(std::current_exception()) << "the worker's exception is not this thread's";
     ::SetEvent(held.release.Get());
-    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(thread->m_hThread, 60000));
+    ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(thread->m_hThread, kPatienceMs));
     delete thread;
     EXPECT_EQ(0, held.uncaughtInside);
     EXPECT_TRUE(held.stillCurrent);

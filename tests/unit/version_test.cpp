@@ -4,6 +4,7 @@
 
 #include "child_process.h"
 #include "files.h"
+#include "wait.h"
 
 #include <gtest/gtest.h>
 
@@ -51,7 +52,7 @@ protected:
         CChildProcess child;
         DWORD exitCode = 1;
         EXPECT_TRUE(child.Start(WindowsPath(VERSION_CHILD_EXE), dir, "\"" + report + "\""));
-        EXPECT_TRUE(child.WaitForExit(60000, &exitCode));
+        EXPECT_TRUE(child.WaitForExit(kPatienceMs, &exitCode));
         EXPECT_EQ(0u, exitCode) << "3: abort, as after terminate";
         std::map<std::string, std::string> values;
         std::ifstream in(report);

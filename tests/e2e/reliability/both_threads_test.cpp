@@ -45,7 +45,7 @@ TEST_F(Reliability, BothThreadsWritingKeepEveryLineWhole) {
                 return k.dwEnumSeen >= serial && k.dwEnumCalls >= calls + 2 &&
                        (i % 2 != 0 || k.dwProjectionSeen >= serial);
             },
-            20000, 1));
+            kPatienceMs, 1));
     }
     ASSERT_NO_FATAL_FAILURE(CloseAndWait(m_app));
 

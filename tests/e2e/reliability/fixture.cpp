@@ -76,7 +76,7 @@ void Reliability::Launch(CAppUnderTest& app, CModel& model, const std::string& e
 void Reliability::CloseAndWait(CAppUnderTest& app) {
     app.Close();
     DWORD exitCode = 1;
-    ASSERT_TRUE(app.WaitForExit(20000, &exitCode)) << "the process did not end";
+    ASSERT_TRUE(app.WaitForExit(kPatienceMs, &exitCode)) << "the process did not end";
     EXPECT_EQ(0u, exitCode);
 }
 
@@ -118,13 +118,13 @@ void Reliability::Step(const std::function<void(CChanges&)>& make, const StepFau
             return (k.dwEnumSeen >= serial && (!projection || k.dwProjectionSeen >= serial)) ||
                    !Gone().empty();
         },
-        20000, 1))
+        kPatienceMs, 1))
         << "no check saw change " << serial;
     ASSERT_EQ("", Gone());
     for (const Watched& w : m_watched) {
         ASSERT_TRUE(
             WaitFor([&] { return w.app->ListCount() >= w.model->list.size() || !Gone().empty(); },
-                    20000, 1))
+                    kPatienceMs, 1))
             << "a list line is missing";
         ASSERT_EQ("", Gone());
         ASSERT_EQ(w.model->list.size(), w.app->ListCount()) << "a list line too many";

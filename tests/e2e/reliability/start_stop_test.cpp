@@ -151,7 +151,7 @@ TEST_F(Reliability, ClosedDuringACheckOrA9xSettleDelayTheProcessEnds) {
             ASSERT_TRUE(WaitFor([&] { return !::IsWindowVisible(app.Window()); }));
         }
         DWORD exitCode = 1;
-        ASSERT_TRUE(app.WaitForExit(20000, &exitCode)) << "deadlock";
+        ASSERT_TRUE(app.WaitForExit(kPatienceMs, &exitCode)) << "deadlock";
         EXPECT_EQ(0u, exitCode);
         rasstub::Counters counters = m_standin.table.GetCounters();
         EXPECT_EQ(checks + 1, counters.dwEnumCalls) << "the check ran to its end, once";
