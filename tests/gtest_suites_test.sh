@@ -15,7 +15,8 @@ wrong() {
 }
 
 # The stand-in "emulator": given --gtest_list_tests, prints a listing; otherwise says how it
-# was run and answers as the file $work/answer says (a summary line, then an exit status).
+# was run and answers as the file $work/answer says (GoogleTest's summary lines, then an exit
+# status).
 cat >"$work/emulator" <<'EMULATOR'
 #!/bin/sh
 exe="$1"
@@ -29,8 +30,8 @@ if [ "$1" = --gtest_list_tests ]; then
   exit 0
 fi
 echo "ran $exe $*"
-sed -n 1p "$WORK/answer"
-exit "$(sed -n 2p "$WORK/answer")"
+sed '$d' "$WORK/answer"
+exit "$(sed -n '$p' "$WORK/answer")"
 EMULATOR
 chmod +x "$work/emulator"
 : >"$work/program.exe"
@@ -62,21 +63,33 @@ esac
 labels=$(cd "$work" && ctest -N -L unit 2>&1 | grep -c 'Test *#')
 [ "$labels" = 3 ] || wrong "$labels tests labelled unit, not 3"
 
-# The runner: the program's status, and every named case run.
-answer() { printf '%s\n%s\n' "$1" "$2" >"$work/answer"; }
-suite() { WORK="$work" "$tests/run_suite.sh" 2 "$work/emulator" "$work/program.exe" x >/dev/null 2>&1; }
-answer "[==========] 2 tests from 1 test suite ran. (5 ms total)" 0
-suite || wrong "a run of both cases failed"
-answer "[==========] 2 tests from 1 test suite ran. (5 ms total)" 1
+# The runner: the program's status, and every named case run and passed; no case skipped.
+answer() { printf '%s\n' "$@" >"$work/answer"; }
+cr=$(printf '\r') # GoogleTest's lines end in CR LF under Wine
+suite() { WORK="$work" "$tests/run_suite.sh" 2 "$work/emulator" "$work/program.exe" x >"$work/said" 2>&1; }
+ran() { printf '[==========] %s from 1 test suite ran. (5 ms total)%s' "$1" "$cr"; }
+answer "$(ran "2 tests")" "[  PASSED  ] 2 tests.$cr" 0
+suite || wrong "a run of both cases failed: $(cat "$work/said")"
+answer "$(ran "2 tests")" "[  PASSED  ] 2 tests." 1
 suite && wrong "a run whose program failed passed"
-answer "[==========] 0 tests from 0 test suites ran. (0 ms total)" 0
+answer "[==========] 0 tests from 0 test suites ran. (0 ms total)" "[  PASSED  ] 0 tests." 0
 suite && wrong "a run of no case passed"
-answer "[==========] 1 test from 1 test suite ran. (0 ms total)" 0
+answer "$(ran "1 test")" "[  PASSED  ] 1 test." 0
 suite && wrong "a run of one case of two passed"
-answer "[==========] 12 tests from 1 test suite ran. (0 ms total)" 0
+answer "$(ran "12 tests")" "[  PASSED  ] 12 tests." 0
 suite && wrong "a run of twelve cases passed for two"
 answer "no summary: the program died" 0
 suite && wrong "a run without GoogleTest's summary passed"
+# GoogleTest counts a skipped case as run, and exits 0.
+answer "[  SKIPPED ] LogFileTest.KeepsOrder (0 ms)" "$(ran "2 tests")" "[  PASSED  ] 1 test." \
+  "[  SKIPPED ] 1 test, listed below:" "[  SKIPPED ] LogFileTest.KeepsOrder$cr" 0
+if suite; then
+  wrong "a run with a skipped case passed"
+else
+  grep -qx "  LogFileTest.KeepsOrder" "$work/said" || wrong "the skipped case is not named: $(cat "$work/said")"
+fi
+answer "$(ran "2 tests")" "[  PASSED  ] 1 test." 0
+suite && wrong "a run of two cases of which one passed, passed"
 
 [ "$failures" -eq 0 ] && echo "suites listed and run as named"
 exit "$failures"
