@@ -34,15 +34,18 @@ sed "s|^build=.*|build=\"$work/build\"|" "$build/wine-run" >"$work/build/wine-ru
 chmod +x "$work/build/wine-run"
 build="$work/build"
 
-# The resource file: one resource "wine" with the ids 0 .. slots-1, one slot each.
+# The resource file: one resource "wine" with the ids 0 .. slots-1, one slot each, and one
+# "processor" (tests/schedule.cmake).
 got=$(python3 -c '
 import json, sys
-slots_file = json.load(open(sys.argv[1]))
-print(slots_file["version"]["major"], " ".join(s["id"] + ":" + str(s["slots"]) for s in slots_file["local"][0]["wine"]))
+local = json.load(open(sys.argv[1]))
+print(local["version"]["major"], *(name + " " + " ".join(s["id"] + ":" + str(s["slots"])
+      for s in local["local"][0][name]) for name in ("wine", "processor")))
 ' "$1/wine-slots.json" 2>&1)
-want="1"
+want="1 wine"
 n=0
 while [ "$n" -lt "$slots" ]; do want="$want $n:1"; n=$((n + 1)); done
+want="$want processor 0:1"
 [ "$got" = "$want" ] || wrong "wine-slots.json holds \"$got\", not \"$want\""
 
 # The stand-in loader: prints what a Windows program would see; with "hold", it stays until
