@@ -45,6 +45,9 @@ if [ -n "$template" ] && [ ! -f "$prefix/.ready" ] && [ -f "$template/.ready" ] 
 else
   wine_use "$prefix"
   loader="$WINELOADER"
+  # Not to be copied while it changes (scripts/test.sh copies a tree's first prefix as soon
+  # as it is ready).
+  rm -f "$prefix/.ready"
   if [ ! -f "$prefix/system.reg" ]; then
     rm -rf "$prefix"
     "$loader" wineboot.exe -i >/dev/null 2>&1 || true

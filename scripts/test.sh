@@ -32,7 +32,6 @@ free_display() {
   return 1
 }
 xvfb_pids=()
-trap '[ ${#xvfb_pids[@]} -eq 0 ] || kill "${xvfb_pids[@]}" 2>/dev/null || :' EXIT
 display=90
 # Starts a display whose key goes into the authority file $1; sets started to its name once
 # it takes clients (Xvfb writes its number to -displayfd then).
@@ -79,30 +78,47 @@ run_tests() {
   tests+=($!)
 }
 
-"$root/scripts/build.sh" -DLINKVIGIL_WINE_TESTS=ON
-trees=("$build")
 # The second tree needs no benchmarks, and its Wine prefixes are copies of the first tree's,
-# taken before any test runs in it.
+# made as soon as the first tree's first prefix is (while the first tree compiles), and before
+# any test runs in it. The second tree then compiles beside the first, at a lower priority:
+# the first tree's compiler, then its tests, go first, and the second takes what they leave.
 ubsan_settings=(-DLINKVIGIL_UBSAN=ON -DLINKVIGIL_BENCH=OFF
   -DLINKVIGIL_WINEPREFIX_TEMPLATE="$build/wineprefix")
-if BUILD_DIR="$ubsan" "$root/scripts/build.sh" "${ubsan_settings[@]}" --target wineprefix; then
-  echo "Running: the tests in $build (output in $build/ctest.log)"
-  run_tests "$build" "$@"
-  if BUILD_DIR="$ubsan" "$root/scripts/build.sh" "${ubsan_settings[@]}"; then
-    echo "Running: the tests in $ubsan (output in $ubsan/ctest.log)"
-    trees+=("$ubsan")
-    # The checks of the sources and scripts themselves (label scripts) are alike in every
-    # tree: the first has run them.
-    run_tests "$ubsan" -LE scripts "$@"
-  else
-    status=1
-  fi
+work=$(mktemp -d)
+trap '[ ${#xvfb_pids[@]} -eq 0 ] || kill "${xvfb_pids[@]}" 2>/dev/null || :; rm -rf "$work"' EXIT
+"$root/scripts/build.sh" -DLINKVIGIL_WINE_TESTS=ON &
+first=$!
+(
+  while [ ! -f "$build/wineprefix/.ready" ] && kill -0 "$first" 2>/dev/null; do sleep 0.5; done
+  prefixes=1
+  [ -f "$build/wineprefix/.ready" ] && prefixes=0
+  [ "$prefixes" -eq 0 ] &&
+    { BUILD_DIR="$ubsan" "$root/scripts/build.sh" "${ubsan_settings[@]}" --target wineprefix ||
+      prefixes=$?; }
+  echo "$prefixes" >"$work/ubsan-prefixes"
+  [ "$prefixes" -eq 0 ] && BUILD_DIR="$ubsan" nice "$root/scripts/build.sh" "${ubsan_settings[@]}"
+) &
+second=$!
+if ! wait "$first"; then
+  wait "$second" || :
+  exit 1
+fi
+# The first tree's tests start once the second tree's prefixes are copies: a prefix is copied
+# only while no server runs in it.
+while [ ! -f "$work/ubsan-prefixes" ] && kill -0 "$second" 2>/dev/null; do sleep 0.2; done
+trees=("$build")
+echo "Running: the tests in $build (output in $build/ctest.log)"
+run_tests "$build" "$@"
+if wait "$second"; then
+  echo "Running: the tests in $ubsan (output in $ubsan/ctest.log)"
+  trees+=("$ubsan")
+  # The checks of the sources and scripts themselves (label scripts) are alike in every
+  # tree: the first has run them.
+  run_tests "$ubsan" -LE scripts "$@"
 else
   status=1
-  echo "Running: the tests in $build (output in $build/ctest.log)"
-  run_tests "$build" "$@"
 fi
-"$root/scripts/check-reproducible.sh" || status=1
+nice "$root/scripts/check-reproducible.sh" || status=1
 
 for i in "${!trees[@]}"; do
   wait "${tests[$i]}" || status=1
