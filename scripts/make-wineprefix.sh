@@ -13,6 +13,8 @@
 #   --from TEMPLATE  a missing PREFIX is a copy of TEMPLATE, a prefix this script made with
 #                the same settings (another build's), rather than made anew
 #   COPY...      further prefixes of the same kind, made as copies of PREFIX
+# LINKVIGIL_TEMPLATE_MAKER: the id of a process that makes TEMPLATE (scripts/test.sh's build of
+# the first tree): while it runs, a TEMPLATE not yet ready is waited for, not made anew.
 set -eu
 settings=
 template=
@@ -39,6 +41,12 @@ copy_prefix() {
   mv "$2.making" "$2"
 }
 
+if [ -n "$template" ] && [ ! -f "$prefix/.ready" ]; then
+  while [ ! -f "$template/.ready" ] && [ -n "${LINKVIGIL_TEMPLATE_MAKER:-}" ] &&
+        kill -0 "$LINKVIGIL_TEMPLATE_MAKER" 2>/dev/null; do
+    sleep 0.5
+  done
+fi
 if [ -n "$template" ] && [ ! -f "$prefix/.ready" ] && [ -f "$template/.ready" ] &&
    copy_prefix "$template" "$prefix"; then
   :

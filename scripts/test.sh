@@ -5,10 +5,10 @@
 # undefined behaviour in any run of the program, the stand-in or the tests fails that run.
 # The release is built twice in two folders and must come out the same bytes.
 #
-# The tests mostly wait for the program under Wine, so the stages overlap: the first tree's
-# tests start as soon as it is built, while the second tree is built; its tests then run
-# beside them, and the release is checked meanwhile. Within each tree several tests run at
-# once, each in a Wine prefix of its own ("slots", see <build>/wine-run).
+# The tests mostly wait for the program under Wine, so the stages overlap: both trees compile
+# at once, the second at a lower priority; the first tree's tests start as soon as it is
+# built, the second's as soon as it is; the release is checked meanwhile. Within each tree
+# several tests run at once, each in a Wine prefix of its own ("slots", see <build>/wine-run).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 . "$root/scripts/wine-env.sh"
@@ -32,6 +32,7 @@ free_display() {
   return 1
 }
 xvfb_pids=()
+trap '[ ${#xvfb_pids[@]} -eq 0 ] || kill "${xvfb_pids[@]}" 2>/dev/null || :' EXIT
 display=90
 # Starts a display whose key goes into the authority file $1; sets started to its name once
 # it takes clients (Xvfb writes its number to -displayfd then).
@@ -78,34 +79,24 @@ run_tests() {
   tests+=($!)
 }
 
-# The second tree needs no benchmarks, and its Wine prefixes are copies of the first tree's,
-# made as soon as the first tree's first prefix is (while the first tree compiles), and before
-# any test runs in it. The second tree then compiles beside the first, at a lower priority:
-# the first tree's compiler, then its tests, go first, and the second takes what they leave.
+# The second tree needs no benchmarks, and its Wine prefixes are copies of the first tree's
+# first prefix, made as soon as that one is ready, while the first tree compiles. The second
+# tree compiles beside the first, at a lower priority: the first tree's compiler, then its
+# tests, go first, and the second takes the processor time they leave.
 ubsan_settings=(-DLINKVIGIL_UBSAN=ON -DLINKVIGIL_BENCH=OFF
   -DLINKVIGIL_WINEPREFIX_TEMPLATE="$build/wineprefix")
-work=$(mktemp -d)
-trap '[ ${#xvfb_pids[@]} -eq 0 ] || kill "${xvfb_pids[@]}" 2>/dev/null || :; rm -rf "$work"' EXIT
 "$root/scripts/build.sh" -DLINKVIGIL_WINE_TESTS=ON &
 first=$!
-(
-  while [ ! -f "$build/wineprefix/.ready" ] && kill -0 "$first" 2>/dev/null; do sleep 0.5; done
-  prefixes=1
-  [ -f "$build/wineprefix/.ready" ] && prefixes=0
-  [ "$prefixes" -eq 0 ] &&
-    { BUILD_DIR="$ubsan" "$root/scripts/build.sh" "${ubsan_settings[@]}" --target wineprefix ||
-      prefixes=$?; }
-  echo "$prefixes" >"$work/ubsan-prefixes"
-  [ "$prefixes" -eq 0 ] && BUILD_DIR="$ubsan" nice "$root/scripts/build.sh" "${ubsan_settings[@]}"
-) &
+BUILD_DIR="$ubsan" LINKVIGIL_TEMPLATE_MAKER=$first nice "$root/scripts/build.sh" \
+  "${ubsan_settings[@]}" &
 second=$!
 if ! wait "$first"; then
   wait "$second" || :
   exit 1
 fi
-# The first tree's tests start once the second tree's prefixes are copies: a prefix is copied
-# only while no server runs in it.
-while [ ! -f "$work/ubsan-prefixes" ] && kill -0 "$second" 2>/dev/null; do sleep 0.2; done
+# A prefix is copied only while no server runs in it: the first tree's tests start once the
+# second tree's first prefix is made.
+while [ ! -f "$ubsan/wineprefix/.ready" ] && kill -0 "$second" 2>/dev/null; do sleep 0.2; done
 trees=("$build")
 echo "Running: the tests in $build (output in $build/ctest.log)"
 run_tests "$build" "$@"
