@@ -6,7 +6,7 @@
 # The release is built twice in two folders and must come out the same bytes.
 #
 # The tests mostly wait for the program under Wine, so the stages overlap: both trees compile
-# at once, the second at a lower priority; the first tree's tests start as soon as it is
+# at once; the first tree's tests start as soon as it is
 # built, the second's as soon as it is; the release is checked meanwhile. Within each tree
 # several tests run at once, each in a Wine prefix of its own ("slots", see <build>/wine-run).
 set -euo pipefail
@@ -61,7 +61,8 @@ start_display() {
 }
 
 # Starts the tests of the tree $1 in the background, output in $1/ctest.log; adds the
-# process to tests.
+# process to tests. The Wine tests take the slots (and the processor) of wine-slots.json; the
+# host checks, which need no slot, run beside them.
 tests=()
 run_tests() {
   local dir="$1" slots auth displays=() slot
@@ -74,21 +75,20 @@ run_tests() {
     displays+=("$started")
   done
   (cd "$dir" && XAUTHORITY="$auth" DISPLAY="${displays[0]}" LINKVIGIL_DISPLAYS="${displays[*]}" \
-    ctest --resource-spec-file wine-slots.json -j "$slots" --output-on-failure \
+    ctest --resource-spec-file wine-slots.json -j "$((slots + 2))" --output-on-failure \
       --no-tests="$no_tests" --timeout 600 "$@") >"$dir/ctest.log" 2>&1 &
   tests+=($!)
 }
 
 # The second tree needs no benchmarks, and its Wine prefixes are copies of the first tree's
-# first prefix, made as soon as that one is ready, while the first tree compiles. The second
-# tree compiles beside the first, at a lower priority: the first tree's compiler, then its
-# tests, go first, and the second takes the processor time they leave.
+# first prefix, made as soon as that one is ready, while the first tree compiles. The two
+# trees compile at once, at the same priority: the first tree's tests take longer (every
+# Windows version), but a second tree compiled at a lower priority finishes last.
 ubsan_settings=(-DLINKVIGIL_UBSAN=ON -DLINKVIGIL_BENCH=OFF
   -DLINKVIGIL_WINEPREFIX_TEMPLATE="$build/wineprefix")
 "$root/scripts/build.sh" -DLINKVIGIL_WINE_TESTS=ON &
 first=$!
-BUILD_DIR="$ubsan" LINKVIGIL_TEMPLATE_MAKER=$first nice "$root/scripts/build.sh" \
-  "${ubsan_settings[@]}" &
+BUILD_DIR="$ubsan" LINKVIGIL_TEMPLATE_MAKER=$first "$root/scripts/build.sh" "${ubsan_settings[@]}" &
 second=$!
 if ! wait "$first"; then
   wait "$second" || :

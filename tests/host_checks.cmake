@@ -29,10 +29,14 @@ add_test(NAME program_makes_the_runtimes_semaphores_without_the_wide_stub
         printf '%s\\n' \"\$imports\" | grep -q ' CreateSemaphoreA\$' &&
         ! printf '%s\\n' \"\$imports\" | grep ' CreateSemaphoreW\$'" sh $<TARGET_FILE:Linkvigil>)
 
-# A download of one small file: the program stays within 160 KB (163,840 bytes).
+# A download of one small file: the program stays within 160 KB (163,840 bytes). The shipped
+# program's size: a build that traps on undefined behaviour carries its checks, and is larger.
 add_test(NAME program_within_160_kb
     COMMAND sh -c "size=\$(stat -c %s \"\$1\") && echo \"\$size bytes\" && [ \"\$size\" -le 163840 ]"
         sh $<TARGET_FILE:Linkvigil>)
+if(LINKVIGIL_UBSAN)
+    set_tests_properties(program_within_160_kb PROPERTIES DISABLED ON)
+endif()
 
 # Formatting is checked too: every C and C++ source as .clang-format says, and a misformatted
 # copy of a real source (indented by two instead of four) must be caught.
