@@ -1,5 +1,7 @@
 #include "fixture.h"
 
+#include "aol_registration.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -36,8 +38,7 @@ bool AltersChecks(const rasstub::Faults& faults) {
 
 void Reliability::SetUp() {
     ASSERT_TRUE(CRasStandin::OverrideActive()) << "run under wine-run";
-    ::RegDeleteKeyA(HKEY_LOCAL_MACHINE,
-                    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\aol.exe");
+    UnregisterAol();
     ASSERT_TRUE(m_standin.Install(RasLibrary::Full));
     m_dir = MakeScratchDir(DirName());
 }
