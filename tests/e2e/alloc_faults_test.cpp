@@ -36,29 +36,18 @@ const char kRecoveryIp[] = "10.9.9.9";
 // How long memory stays short once the armed allocation fails.
 enum class Shortage { OneAllocation, UntilThePathEnds };
 
-// The paths, in the order one run takes them.
+// The paths, in the order one run takes them, with their names for messages.
 enum class Path { Startup, Up, OtherChange, Stop, Start, Down, Close };
-const Path kPaths[] = {Path::Startup, Path::Up,   Path::OtherChange, Path::Stop,
-                       Path::Start,   Path::Down, Path::Close};
-const char* PathName(Path path) {
-    switch (path) {
-    case Path::Startup:
-        return "start-up";
-    case Path::Up:
-        return "connection up";
-    case Path::OtherChange:
-        return "another connection while up";
-    case Path::Stop:
-        return "Stop";
-    case Path::Start:
-        return "Start";
-    case Path::Down:
-        return "connection down";
-    case Path::Close:
-        return "close";
-    }
-    return "?";
-}
+const struct {
+    Path path;
+    const char* name;
+} kPaths[] = {{Path::Startup, "start-up"},
+              {Path::Up, "connection up"},
+              {Path::OtherChange, "another connection while up"},
+              {Path::Stop, "Stop"},
+              {Path::Start, "Start"},
+              {Path::Down, "connection down"},
+              {Path::Close, "close"}};
 
 // The shared control block, named for this process and run.
 class CFaultControl {
@@ -399,15 +388,15 @@ void AllocFaults::TryEveryAllocation(Shortage shortage, size_t boxesOwed) {
     const LONG stride = all != nullptr && *all == '1' ? 1 : 3;
     std::map<std::string, int> outcomes;
     for (size_t p = 0; p < std::size(kPaths); ++p) {
-        const Path path = kPaths[p];
+        const auto& [path, name] = kPaths[p];
         const LONG count = clean.allocationsPerPath[p];
-        std::printf("[ FIGURES  ] %s: %ld allocations\n", PathName(path), static_cast<long>(count));
+        std::printf("[ FIGURES  ] %s: %ld allocations\n", name, static_cast<long>(count));
         for (LONG nth = 1; nth <= count;
              nth += (nth == count ? 1 : std::min(stride, count - nth))) {
             if (const char* only = std::getenv("LINKVIGIL_ALLOC_FAULTS_ONLY"))
                 if (std::string(only) != std::to_string(p) + ":" + std::to_string(nth))
                     continue;
-            SCOPED_TRACE(std::string(PathName(path)) + ", allocation " + std::to_string(nth));
+            SCOPED_TRACE(std::string(name) + ", allocation " + std::to_string(nth));
             RunResult run;
             Run("alloc_fault", path, nth, shortage, run);
             if (HasFatalFailure())

@@ -1,6 +1,7 @@
 #include "fixture.h"
 
 #include "aol_registration.h"
+#include "log_oracle.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -79,6 +80,19 @@ void Reliability::CloseAndWait(CAppUnderTest& app) {
     DWORD exitCode = 1;
     ASSERT_TRUE(app.WaitForExit(20000, &exitCode)) << "the process did not end";
     EXPECT_EQ(0u, exitCode);
+}
+
+void Reliability::UpDownAndClose(const std::string& exeName, const std::string& dir,
+                                 const char* ip) {
+    CAppUnderTest app;
+    CModel model;
+    m_watched.clear();
+    ASSERT_NO_FATAL_FAILURE(Launch(app, model, exeName, dir));
+    ASSERT_NO_FATAL_FAILURE(Step([&](CChanges& c) { c.Up(kAol, ip); }));
+    ASSERT_NO_FATAL_FAILURE(Step([](CChanges& c) { c.DownAll(); }));
+    ASSERT_NO_FATAL_FAILURE(CloseAndWait(app));
+    LogFit fit = FitLog(ReadWholeFile(dir + "\\LogFile.txt"), model.log);
+    EXPECT_TRUE(fit.ok) << fit.problem;
 }
 
 void Reliability::Step(const std::function<void(CChanges&)>& make, const StepFaults& faulty) {
