@@ -5,6 +5,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 . "$root/scripts/wine-env.sh"
+wine_utf8_locale
 wine_setup "$root"
 build="${BUILD_DIR:-$root/build}"
 # Only what runs: the program, the stand-in and its control program (no tests, no benchmarks).
