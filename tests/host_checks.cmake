@@ -29,6 +29,15 @@ add_test(NAME program_makes_the_runtimes_semaphores_without_the_wide_stub
         printf '%s\\n' \"\$imports\" | grep -q ' CreateSemaphoreA\$' &&
         ! printf '%s\\n' \"\$imports\" | grep ' CreateSemaphoreW\$'" sh $<TARGET_FILE:Linkvigil>)
 
+# The UBSan tree's program traps on undefined behaviour: each check the compiler put in ends in
+# a trap instruction (ud2), and a build that lost the flags has none. Prints their number.
+if(LINKVIGIL_UBSAN)
+    add_test(NAME program_traps_on_undefined_behaviour
+        COMMAND sh -c "n=\$('${CMAKE_OBJDUMP}' -d --no-show-raw-insn \"\$1\" | awk '\$2 == \"ud2\"' | wc -l) &&
+            echo \"\$n trap sites (ud2) in \$1\" && [ \"\$n\" -gt 0 ]" sh $<TARGET_FILE:Linkvigil>)
+    set_tests_properties(program_traps_on_undefined_behaviour PROPERTIES LABELS host)
+endif()
+
 # Formatting is checked too: every C and C++ source as .clang-format says, and a misformatted
 # copy of a real source (indented by two instead of four) must be caught.
 add_test(NAME sources_formatted COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-format.sh)
