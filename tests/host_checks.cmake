@@ -76,6 +76,11 @@ set_tests_properties(release_check_objects_to_a_dll_not_imported PROPERTIES
 add_test(NAME binfmt_entries_read_as_the_kernel_matches_them
     COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/binfmt_interpreter_test.sh)
 
+# The locale the run command and rasctl.sh give Wine, whatever the caller's.
+add_test(NAME run_command_gives_wine_a_utf8_locale
+    COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/wine_locale_test.sh)
+set_tests_properties(run_command_gives_wine_a_utf8_locale PROPERTIES LABELS "host;scripts")
+
 # Setting up on a day when one package index cannot be fetched: against a stand-in apt-get.
 add_test(NAME setup_survives_an_index_that_cannot_be_fetched
     COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/setup_deps_test.sh)
