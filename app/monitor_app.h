@@ -40,7 +40,9 @@ protected:
     LRESULT OnConnectionDown(WPARAM wParam, LPARAM lParam);
     LRESULT OnDestroy(WPARAM, LPARAM);
     LRESULT OnToggleMonitoring(WPARAM, LPARAM);
+    LRESULT OnQueryEndSession(WPARAM, LPARAM);
+    LRESULT OnEndSession(WPARAM wParam, LPARAM);
 
 private:
-    static const MessageEntry<CMonitorDlg> s_messageTable[6];
+    static const MessageEntry<CMonitorDlg> s_messageTable[8];
 };

@@ -38,12 +38,14 @@ template <typename Char> void SetLogPathBesideExecutable() {
 
 } // namespace
 
-const MessageEntry<CMonitorDlg> CMonitorDlg::s_messageTable[6] = {
+const MessageEntry<CMonitorDlg> CMonitorDlg::s_messageTable[8] = {
     {WM_PAINT, 0, 0, &CMonitorDlg::OnPaint},
     {WM_QUERYDRAGICON, 0, 0, &CMonitorDlg::OnQueryDragIcon},
     {WM_CONNECTION_UP, 0, 0, &CMonitorDlg::OnConnectionUp},
     {WM_CONNECTION_DOWN, 0, 0, &CMonitorDlg::OnConnectionDown},
     {WM_DESTROY, 0, 0, &CMonitorDlg::OnDestroy},
+    {WM_QUERYENDSESSION, 0, 0, &CMonitorDlg::OnQueryEndSession},
+    {WM_ENDSESSION, 0, 0, &CMonitorDlg::OnEndSession},
     {WM_COMMAND, BN_CLICKED, IDC_START_STOP, &CMonitorDlg::OnToggleMonitoring},
 };
 
@@ -82,10 +84,10 @@ BOOL CMonitorDlg::OnInitDialog() {
     g_logFile.Write("%s\n", text);
 
     ToggleMonitoring();
-    // Started while the client dials: RAS will not signal the address when it arrives, so the
-    // monitor thread looks again until it is there or the entry is gone.
-    if (RunConnectionCheck() != CheckOutcome::Settled)
-        RecheckUntilSettled();
+    // The monitor thread looks once itself, after registering for RAS's signals, so that a
+    // connection made meanwhile is neither missed nor reported twice. Without it, look here.
+    if (!m_bMonitoring)
+        CheckConnections();
     return TRUE;
 }
 
@@ -125,6 +127,25 @@ LRESULT CMonitorDlg::OnDestroy(WPARAM, LPARAM) {
     StopMonitoring();
     g_logFile.Close();
     Default();
+    return 0;
+}
+
+// A logoff or shutdown never waits for this program.
+LRESULT CMonitorDlg::OnQueryEndSession(WPARAM, LPARAM) {
+    return TRUE;
+}
+
+// Windows ends the process once this returns, without destroying the window ("need not call
+// DestroyWindow", says the message's page): what closing the window does happens here, before
+// returning. The dialog is ended too, so that where the process is left to run (as under a
+// test that sends these messages itself) it ends as when closed. A session that goes on
+// (wParam FALSE) changes nothing.
+LRESULT CMonitorDlg::OnEndSession(WPARAM wParam, LPARAM) {
+    if (wParam) {
+        StopMonitoring();
+        g_logFile.Close();
+        OnCancel();
+    }
     return 0;
 }
 

@@ -104,13 +104,17 @@ void CheckConnections();
 // The same, saying what it saw.
 CheckOutcome RunConnectionCheck();
 
-// The monitor thread. StartMonitoring returns TRUE when it runs (or already ran).
+// The monitor thread's timing: a check every kPollIntervalMs where RAS gives no signal (and
+// while an address is pending), and on Windows 9x kSettleDelayMs between a signal and its
+// check. Defined in monitor_intervals.cpp, a file of their own so that a test program can link
+// shorter ones in its place.
+extern const DWORD kPollIntervalMs;
+extern const DWORD kSettleDelayMs;
+
+// The monitor thread. StartMonitoring returns TRUE when it runs (or already ran); the thread
+// registers for RAS's signals, then looks once, then waits.
 BOOL StartMonitoring();
 void StopMonitoring();
-// For a check on another thread that could not settle (the start-up check found the address
-// pending, or ran out of memory): the monitor thread then looks again every 2000 ms until a
-// check settles, as after a check of its own. Nothing while monitoring is off.
-void RecheckUntilSettled();
 UINT __cdecl MonitorThreadProc(void* param);
 UINT PollConnections();
 // IsWindows9x() is the framework's (framework/system_library.h): the log and the installation
@@ -118,5 +122,4 @@ UINT PollConnections();
 
 class CWorkerThread;
 extern HANDLE g_hStopEvent;
-extern HANDLE g_hRecheckEvent; // set by RecheckUntilSettled; lives as long as g_hStopEvent
 extern CWorkerThread* g_pMonitorThread;

@@ -287,8 +287,8 @@ protected:
         m_standin.table.Up("Nudge", "10.1.1.1"); // a change, so that a check reads the table
         DWORD nudged = m_standin.table.GetCounters().dwChanges;
         ASSERT_TRUE(WaitFor([&] { return m_standin.table.GetCounters().dwEnumSeen >= nudged; }));
-        // What that check posted is handled before the presses posted behind it, and no check
-        // runs between them: afterwards the state is down, as the check saw it.
+        // What that check posted is handled before the presses posted behind it, and the
+        // restart's own look sees the same table: afterwards the state is down, as both saw it.
         PostPress(app);
         ASSERT_TRUE(app.WaitForCaption(kStart));
         PostPress(app);

@@ -73,6 +73,8 @@ TEST_F(AppTest, ConnectionAlreadyUpIsReportedByTheStartupCheck) {
     m_standin.table.Up("AOL L2TP", "10.20.30.40");
     Launch();
     EXPECT_TRUE(m_app.WaitForList({kNotInstalled, ListUp("10.20.30.40")}));
+    EXPECT_EQ(0u, m_standin.table.GetCounters().dwEnumCallsAtRegistration)
+        << "looked before registering: a connection made in between would go unreported";
     CloseAndWait();
     EXPECT_EQ(
         (Lines{kNotInstalled, "Connectoid list:", "Office", "AOL L2TP", LogUp("10.20.30.40")}),
@@ -180,27 +182,46 @@ TEST_F(AppTest, EarlierLogContentIsKept) {
     EXPECT_EQ((Lines{"earlier run", kNotInstalled}), LogMessages(m_app.LogPath()));
 }
 
-TEST_F(AppTest, ButtonStopsAndRestartsMonitoring) {
+// Each Start looks at once, after registering: a connection made or ended while monitoring
+// was off is reported then, without waiting for a RAS event that may never come.
+TEST_F(AppTest, ButtonStopsAndRestartsMonitoringAndTheRestartLooks) {
     Launch();
     EXPECT_TRUE(m_app.WaitForCaption(kStop));
     WaitForRegistration();
+    // Started with no connection: the start-up look found nothing.
+    ASSERT_TRUE(WaitFor([&] { return m_standin.table.GetCounters().dwEnumCalls >= 1; }));
 
     m_app.PressButton();
     EXPECT_EQ(kStart, m_app.ButtonCaption());
     EXPECT_TRUE(m_standin.table.GetRegistrations().empty()) << "the thread ended";
     DWORD checks = m_standin.table.GetCounters().dwEnumCalls;
-    m_standin.table.Up("AOL L2TP", "10.0.0.7");
-    m_standin.table.Down("AOL L2TP");
-    m_standin.table.Up("AOL L2TP", "10.0.0.8");
+    m_standin.table.Up(kAol, "10.0.0.7");
+    m_standin.table.Down(kAol);
+    m_standin.table.Up(kAol, "10.0.0.8");
     EXPECT_EQ(checks, m_standin.table.GetCounters().dwEnumCalls) << "no check while stopped";
 
     m_app.PressKey(VK_RETURN); // Enter presses the default button
     EXPECT_TRUE(m_app.WaitForCaption(kStop));
-    EXPECT_EQ(checks, m_standin.table.GetCounters().dwEnumCalls) << "no check at the restart";
-    WaitForRegistration();
-    m_standin.table.Up("Other", "10.1.1.1"); // the next RAS event brings the change
-    EXPECT_TRUE(m_app.WaitForList({kNotInstalled, ListUp("10.0.0.8")}));
+    EXPECT_TRUE(m_app.WaitForList({kNotInstalled, ListUp("10.0.0.8")}))
+        << "a connection made while stopped is reported at the restart";
+    EXPECT_EQ(checks, m_standin.table.GetCounters().dwEnumCallsAtRegistration)
+        << "the restart looked before registering";
+
+    // Dropped while stopped: reported at the restart too, before any other change.
+    m_app.PressButton();
+    EXPECT_EQ(kStart, m_app.ButtonCaption());
+    m_standin.table.Down(kAol);
+    m_app.PressButton();
+    EXPECT_TRUE(m_app.WaitForList({kNotInstalled, ListUp("10.0.0.8"), kListDown}))
+        << "a connection ended while stopped is reported at the restart";
+    // A new session after that is a new connection, with its own address.
+    m_standin.table.Up(kAol, "10.0.0.9");
+    EXPECT_TRUE(
+        m_app.WaitForList({kNotInstalled, ListUp("10.0.0.8"), ListUp("10.0.0.9"), kListDown}));
     CloseAndWait();
+    EXPECT_EQ((Lines{kNotInstalled, kHeader, kAol, LogUp("10.0.0.8"), kLogDown, kHeader, kAol,
+                     LogUp("10.0.0.9")}),
+              LogMessages(m_app.LogPath()));
 }
 
 TEST_F(AppTest, EscapeAndTheCloseBoxEndTheProcessWithTheLogClosed) {
@@ -226,8 +247,11 @@ TEST_F(AppTest, EscapeAndTheCloseBoxEndTheProcessWithTheLogClosed) {
     }
 }
 
+// The shipped interval: one look at the start, then one every 2000 ms, so a run of t ms holds
+// at most 1 + t / 2000 checks however the program was scheduled.
 TEST_F(AppTest, PollingModeWithoutNotifications) {
     ASSERT_TRUE(m_standin.Install(RasLibrary::Poll));
+    DWORD started = ::GetTickCount();
     Launch();
     EXPECT_TRUE(m_app.WaitForCaption(kStop));
     m_standin.table.Up("AOL L2TP", "10.0.0.3");
@@ -235,6 +259,8 @@ TEST_F(AppTest, PollingModeWithoutNotifications) {
     m_standin.table.Down("AOL L2TP");
     EXPECT_TRUE(m_app.WaitForList({kNotInstalled, ListUp("10.0.0.3"), kListDown}));
     CloseAndWait();
+    DWORD elapsed = ::GetTickCount() - started;
+    EXPECT_LE(m_standin.table.GetCounters().dwEnumCalls, 1 + elapsed / 2000) << elapsed << " ms";
 }
 
 // RAS that exports the registration but refuses it, as Wine's own does: the program polls
@@ -310,4 +336,47 @@ TEST_F(AppTest, MessageBoxCaptionFollowsTheExecutableName) {
     EXPECT_TRUE(WaitFor([&] { return m_app.FindMessageBox() == nullptr; }));
     CloseAndWait();
     EXPECT_EQ(Lines{kNotInstalled}, LogMessages(m_dir + "\\LogFile.txt"));
+}
+
+// The end of a Windows session, as Windows ends it: a query, which must never block the
+// logoff, then the end itself, after which Windows ends the process without destroying the
+// window. Under Wine the test sends both messages itself and the program must end by itself;
+// what Windows does after the end message (ending the process) is not shown here.
+TEST_F(AppTest, EndOfTheSessionStopsMonitoringAndClosesTheLogAsClosingDoes) {
+    m_standin.table.Up(kAol, "10.0.0.3");
+    Launch();
+    ASSERT_TRUE(m_app.WaitForList({kNotInstalled, ListUp("10.0.0.3")}));
+    WaitForRegistration();
+    DWORD_PTR answer = 0;
+    auto send = [&](UINT message, WPARAM wParam) {
+        return ::SendMessageTimeoutA(m_app.Window(), message, wParam, ENDSESSION_LOGOFF,
+                                     SMTO_NORMAL, kPatienceMs, &answer) != 0;
+    };
+
+    // A session that goes on after all changes nothing.
+    ASSERT_TRUE(send(WM_QUERYENDSESSION, 0));
+    EXPECT_EQ(TRUE, static_cast<BOOL>(answer)) << "the logoff was blocked";
+    ASSERT_TRUE(send(WM_ENDSESSION, FALSE));
+    EXPECT_FALSE(m_app.WaitForExit(0));
+    EXPECT_EQ(kStop, m_app.ButtonCaption());
+    m_standin.table.Down(kAol);
+    ASSERT_TRUE(m_app.WaitForList({kNotInstalled, ListUp("10.0.0.3"), kListDown}))
+        << "still monitoring";
+
+    ASSERT_TRUE(send(WM_QUERYENDSESSION, 0));
+    EXPECT_EQ(TRUE, static_cast<BOOL>(answer));
+    // By the time the end message returns, monitoring has stopped and the log is closed.
+    ASSERT_TRUE(send(WM_ENDSESSION, TRUE));
+    EXPECT_TRUE(m_standin.table.GetRegistrations().empty()) << "still registered with RAS";
+    HANDLE exclusive = ::CreateFileA(m_app.LogPath().c_str(), GENERIC_WRITE, 0, nullptr,
+                                     OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(INVALID_HANDLE_VALUE, exclusive) << "the log is still held";
+    ::CloseHandle(exclusive);
+    EXPECT_EQ(nullptr, m_app.FindMessageBox());
+    DWORD exitCode = 1;
+    ASSERT_TRUE(m_app.WaitForExit(kPatienceMs, &exitCode));
+    EXPECT_EQ(0u, exitCode);
+    EXPECT_EQ((Lines{kNotInstalled, kHeader, kAol, LogUp("10.0.0.3"), kLogDown}),
+              LogMessages(m_app.LogPath()));
+    EXPECT_TRUE(AllLinesTimestamped(m_app.LogPath()));
 }

@@ -127,19 +127,37 @@ TEST_F(ResourcesTest, MainDialogTemplate) {
     }
 }
 
-TEST_F(ResourcesTest, IconIsOne32By32ImageIn16Colours) {
+// An image for each size Windows asks for, so that none is scaled from another: 16 (the title
+// bar, lists), 32 (the standard size) and 48 (Explorer, and the standard size at 150 %).
+TEST_F(ResourcesTest, IconHasA16A32AndA48PixelImageIn16Colours) {
     const BYTE* group = Resource(RT_GROUP_ICON, MAKEINTRESOURCEA(100));
     ASSERT_NE(nullptr, group);
     CTemplateReader r(group);
     EXPECT_EQ(0, r.Word());
     EXPECT_EQ(1, r.Word()) << "icon";
-    ASSERT_EQ(1, r.Word()) << "one image";
-    EXPECT_EQ(32, r.Byte());
-    EXPECT_EQ(32, r.Byte());
-    EXPECT_EQ(16, r.Byte()) << "colours";
-    r.Byte();
-    EXPECT_EQ(1, r.Word()) << "planes";
-    EXPECT_EQ(4, r.Word()) << "bits per pixel";
+    ASSERT_EQ(3, r.Word()) << "images";
+    for (int size : {16, 32, 48}) {
+        SCOPED_TRACE(size);
+        EXPECT_EQ(size, r.Byte());
+        EXPECT_EQ(size, r.Byte());
+        EXPECT_EQ(16, r.Byte()) << "colours";
+        r.Byte();
+        EXPECT_EQ(1, r.Word()) << "planes";
+        EXPECT_EQ(4, r.Word()) << "bits per pixel";
+        DWORD bytes = r.Dword();
+        WORD id = r.Word();
+        // The image itself has the size its entry gives (a bitmap twice as high: colours, mask).
+        DWORD imageSize = 0;
+        const BYTE* image = Resource(RT_ICON, MAKEINTRESOURCEA(id), &imageSize);
+        ASSERT_NE(nullptr, image);
+        EXPECT_EQ(bytes, imageSize);
+        BITMAPINFOHEADER header;
+        ASSERT_GE(imageSize, sizeof header);
+        std::memcpy(&header, image, sizeof header);
+        EXPECT_EQ(size, header.biWidth);
+        EXPECT_EQ(2 * size, header.biHeight);
+        EXPECT_EQ(4, header.biBitCount);
+    }
 }
 
 TEST_F(ResourcesTest, StringTable) {
@@ -223,4 +241,49 @@ TEST_F(ResourcesTest, ManifestAsksForVersion6OfTheCommonControls) {
         EXPECT_NE(std::string::npos, identity.find(attribute)) << attribute;
     EXPECT_NE(std::string::npos, manifest.find("name=\"Microsoft.Windows.Linkvigil\""));
     EXPECT_EQ(0u, manifest.find("<?xml")) << "an XML document from its first byte";
+}
+
+// DPI awareness as the system's own manifest reader finds it (Windows 7 and later answer
+// QueryActCtxSettingsW; Wine's reader does too), with each namespace declared once, as the
+// platform's samples do: the manifest reader of Windows XP SP2 is strict about namespaces.
+// What the declaration changes on Windows (no stretching above 100 %) Wine cannot show: it
+// answers the same awareness whether or not a program declares it.
+TEST_F(ResourcesTest, ManifestDeclaresDpiAwarenessOnce) {
+    DWORD size = 0;
+    const BYTE* data = Resource(MAKEINTRESOURCEA(24), MAKEINTRESOURCEA(1), &size);
+    ASSERT_NE(nullptr, data);
+    std::string manifest(reinterpret_cast<const char*>(data), size);
+    auto count = [&](const std::string& text) {
+        size_t n = 0;
+        for (size_t at = manifest.find(text); at != std::string::npos;
+             at = manifest.find(text, at + 1))
+            ++n;
+        return n;
+    };
+    for (const char* ns :
+         {"\"urn:schemas-microsoft-com:asm.v1\"", "\"urn:schemas-microsoft-com:asm.v3\"",
+          "\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\""})
+        EXPECT_EQ(1u, count(ns)) << ns << " declared once";
+    EXPECT_EQ(3u, count("xmlns")) << "no other namespace";
+
+    using QuerySettings =
+        BOOL(WINAPI*)(DWORD, HANDLE, const wchar_t*, const wchar_t*, wchar_t*, SIZE_T, SIZE_T*);
+    auto query = reinterpret_cast<QuerySettings>(reinterpret_cast<void (*)()>(
+        ::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "QueryActCtxSettingsW")));
+    ASSERT_NE(nullptr, query) << "the reader that answers for Windows 7 and later";
+    std::string path = ProgramPath();
+    ACTCTXA context = {};
+    context.cbSize = sizeof context;
+    context.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    context.lpSource = path.c_str();
+    context.lpResourceName = MAKEINTRESOURCEA(1);
+    HANDLE activation = ::CreateActCtxA(&context);
+    ASSERT_NE(INVALID_HANDLE_VALUE, activation) << "the manifest was refused: " << ::GetLastError();
+    wchar_t value[32] = {};
+    SIZE_T written = 0;
+    EXPECT_TRUE(query(0, activation, L"http://schemas.microsoft.com/SMI/2005/WindowsSettings",
+                      L"dpiAware", value, 32, &written))
+        << ::GetLastError();
+    EXPECT_STREQ(L"true", value);
+    ::ReleaseActCtx(activation);
 }

@@ -62,6 +62,13 @@ protected:
     bool WaitForCheckAfter(DWORD before) {
         return WaitFor([&] { return EnumCalls() > before; });
     }
+    // Starts monitoring and waits for the look that every start makes: once the stand-in has
+    // answered it, that check allocates nothing more, and whatever follows is the test's.
+    void StartAndWaitForFirstLook() {
+        DWORD before = EnumCalls();
+        ASSERT_TRUE(StartMonitoring());
+        ASSERT_TRUE(WaitForCheckAfter(before)) << "no look at the start";
+    }
 
     CRasStandin m_standin;
     HWND m_hWnd = nullptr;
@@ -71,9 +78,10 @@ protected:
 
 TEST_F(MonitorTest, NotificationModeReportsUpAndDown) {
     ASSERT_TRUE(m_standin.Install(RasLibrary::Full));
-    ASSERT_TRUE(StartMonitoring());
-    ASSERT_TRUE(m_standin.WaitForRegistration());
-    EXPECT_EQ(0u, EnumCalls()) << "no check before the first RAS event";
+    StartAndWaitForFirstLook();
+    EXPECT_TRUE(m_standin.Registered());
+    EXPECT_EQ(0u, m_standin.table.GetCounters().dwEnumCallsAtRegistration)
+        << "looked before registering: a change in between would be lost";
 
     m_standin.table.Up("AOL L2TP", "10.0.0.7");
     EXPECT_EQ(WM_CONNECTION_UP, NextMessage());
@@ -85,12 +93,47 @@ TEST_F(MonitorTest, NotificationModeReportsUpAndDown) {
     EXPECT_FALSE(m_standin.Registered()) << "the thread unregisters";
 }
 
+// Each start looks once, after registering: what changed while monitoring was off is reported
+// at once, in both directions, without waiting for a RAS event.
+TEST_F(MonitorTest, EachStartReportsWhatChangedWhileMonitoringWasOff) {
+    ASSERT_TRUE(m_standin.Install(RasLibrary::Full));
+    for (UINT expected : {WM_CONNECTION_UP, WM_CONNECTION_DOWN}) {
+        SCOPED_TRACE(expected == WM_CONNECTION_UP ? "up while off" : "down while off");
+        if (expected == WM_CONNECTION_UP)
+            m_standin.table.Up("AOL L2TP", "10.0.0.7");
+        else
+            m_standin.table.Down("AOL L2TP");
+        DWORD checks = EnumCalls();
+        DWORD signals = Signals();
+        ASSERT_TRUE(StartMonitoring());
+        EXPECT_EQ(expected, NextMessage());
+        EXPECT_EQ(checks, m_standin.table.GetCounters().dwEnumCallsAtRegistration)
+            << "looked before registering";
+        EXPECT_EQ(signals, Signals()) << "no RAS event was needed";
+        StopMonitoring();
+    }
+}
+
+// Stopped at once: the thread still makes its one look, then ends, in either mode.
+TEST_F(MonitorTest, StopRightAfterStartEndsAfterTheFirstLook) {
+    for (RasLibrary library : {RasLibrary::Full, RasLibrary::Poll}) {
+        SCOPED_TRACE(library == RasLibrary::Full ? "notifications" : "polling");
+        ASSERT_TRUE(m_standin.Install(library));
+        DWORD checks = EnumCalls();
+        ASSERT_TRUE(StartMonitoring());
+        StopMonitoring();
+        EXPECT_EQ(nullptr, g_pMonitorThread);
+        EXPECT_EQ(nullptr, g_hStopEvent);
+        EXPECT_EQ(checks + 1, EnumCalls()) << "one look, and no check after the stop";
+        EXPECT_FALSE(m_standin.Registered());
+    }
+}
+
 // The check for the last signal finds no memory for the record buffer and gives up; no signal
 // follows, and the change is reported all the same by the check tried again later.
 TEST_F(MonitorTest, CheckThatRanOutOfMemoryIsTriedAgainWithoutAnotherSignal) {
     ASSERT_TRUE(m_standin.Install(RasLibrary::Full));
-    ASSERT_TRUE(StartMonitoring());
-    ASSERT_TRUE(m_standin.WaitForRegistration());
+    StartAndWaitForFirstLook();
 
     CCallocFault fault;
     fault.FailNextOnAnotherThread();
@@ -108,8 +151,7 @@ TEST_F(MonitorTest, CheckThatRanOutOfMemoryIsTriedAgainWithoutAnotherSignal) {
 
 TEST_F(MonitorTest, PendingProjectionIsReportedOnceItCompletes) {
     ASSERT_TRUE(m_standin.Install(RasLibrary::Full));
-    ASSERT_TRUE(StartMonitoring());
-    ASSERT_TRUE(m_standin.WaitForRegistration());
+    StartAndWaitForFirstLook();
     DWORD before = EnumCalls();
     m_standin.table.Up("AOL L2TP", "10.1.2.3", false);
     ASSERT_TRUE(WaitForCheckAfter(before));
@@ -123,8 +165,7 @@ TEST_F(MonitorTest, PendingProjectionIsReportedOnceItCompletes) {
 // completes the projection here without a signal, as RAS may.
 TEST_F(MonitorTest, AddressThatArrivesWithoutASignalIsReported) {
     ASSERT_TRUE(m_standin.Install(RasLibrary::Full));
-    ASSERT_TRUE(StartMonitoring());
-    ASSERT_TRUE(m_standin.WaitForRegistration());
+    StartAndWaitForFirstLook();
     m_standin.table.Up("AOL L2TP", "10.1.2.4", false);
     ASSERT_TRUE(WaitForProjectionQueryAfter(0)) << "the check for the signal";
     EXPECT_TRUE(NothingPosted()) << "no address yet: not up";
@@ -139,8 +180,7 @@ TEST_F(MonitorTest, AddressThatArrivesWithoutASignalIsReported) {
 // the signal reports the disconnection, and the new address is reported when it arrives.
 TEST_F(MonitorTest, UpConnectionListedAgainWithAPendingAddressGoesDownThenUpWithTheNewOne) {
     ASSERT_TRUE(m_standin.Install(RasLibrary::Full));
-    ASSERT_TRUE(StartMonitoring());
-    ASSERT_TRUE(m_standin.WaitForRegistration());
+    StartAndWaitForFirstLook();
     m_standin.table.Up("AOL L2TP", "10.0.0.7");
     ASSERT_EQ(WM_CONNECTION_UP, NextMessage());
     {
@@ -156,8 +196,7 @@ TEST_F(MonitorTest, UpConnectionListedAgainWithAPendingAddressGoesDownThenUpWith
 
 // Only "not complete yet" makes the thread look again: any other failure of the projection
 // query counts as not found, and then, as after a check that found the address, nothing runs
-// until the next signal. Each case starts a new thread, so that only the signal's check can
-// have run when the wait of more than two polling intervals begins.
+// until the next signal. The look at each start is the check under test.
 TEST_F(MonitorTest, OnlyAPendingAddressIsCheckedAgainWithoutASignal) {
     ASSERT_TRUE(m_standin.Install(RasLibrary::Full));
     m_standin.table.Up("AOL L2TP", "10.0.0.9", false);
@@ -175,74 +214,58 @@ TEST_F(MonitorTest, OnlyAPendingAddressIsCheckedAgainWithoutASignal) {
         rasstub::Faults faults = {};
         faults.dwProjectionError = c.projectionError;
         m_standin.table.SetFaults(faults);
+        if (&c == &cases[3]) {
+            ASSERT_TRUE(m_standin.table.Complete("AOL L2TP", false));
+        }
+        DWORD projections = ProjectionCalls();
         ASSERT_TRUE(StartMonitoring());
-        ASSERT_TRUE(m_standin.WaitForRegistration());
-        DWORD signals = Signals();
-        if (&c == &cases[3])
-            m_standin.table.Complete("AOL L2TP");
-        else
-            m_standin.table.Up("Other", "10.0.0.10");
-        DWORD change = m_standin.table.GetCounters().dwChanges;
-        ASSERT_TRUE(WaitFor([&] {
-            rasstub::Counters k = m_standin.table.GetCounters();
-            return k.dwEnumSeen >= change && k.dwProjectionSeen >= change;
-        })) << "the check for the signal";
+        ASSERT_TRUE(WaitForProjectionQueryAfter(projections)) << "the look at the start";
         DWORD checks = EnumCalls();
         if (c.checkedAgain) {
             EXPECT_TRUE(WaitFor([&] { return EnumCalls() >= checks + 2; }));
         } else {
-            ::Sleep(5000);
+            ::Sleep(5 * kPollIntervalMs);
             EXPECT_EQ(checks, EnumCalls()) << "checked again without a signal";
         }
-        EXPECT_EQ(signals + 1, Signals());
         StopMonitoring();
     }
+    EXPECT_EQ(0u, Signals());
     EXPECT_EQ(WM_CONNECTION_UP, NextMessage());
     EXPECT_TRUE(NothingPosted());
 }
 
-// Stopped while the thread waits to look at a pending address again: the wait ends at once,
-// without the check it was waiting for. Only a stop that came well before that check was due
-// shows it; a machine so loaded that it came later tries again.
-TEST_F(MonitorTest, StopDuringThePendingWaitEndsItWithoutAnotherCheck) {
+// Stopped while the thread looks again at a pending address: the check under way ends, and
+// the wait after it with it, without another check. The stand-in's table is held so that the
+// stop is sure to come while a check runs.
+TEST_F(MonitorTest, StopWhileAPendingAddressIsCheckedEndsAfterThatCheck) {
     ASSERT_TRUE(m_standin.Install(RasLibrary::Full));
     m_standin.table.Up("AOL L2TP", "10.0.0.11", false);
-    LARGE_INTEGER frequency;
-    ::QueryPerformanceFrequency(&frequency);
-    bool shown = false;
-    for (int attempt = 0; attempt < 5 && !shown; ++attempt) {
-        ASSERT_TRUE(StartMonitoring());
-        ASSERT_TRUE(m_standin.WaitForRegistration());
-        DWORD before = ProjectionCalls();
-        m_standin.table.Up("Other", "10.0.0.12"); // the signal; AOL L2TP stays pending
-        ASSERT_TRUE(WaitForProjectionQueryAfter(before));
-        rasstub::Counters seen = m_standin.table.GetCounters();
-        LARGE_INTEGER stopping;
-        ::QueryPerformanceCounter(&stopping);
-        StopMonitoring();
-        double sinceCheckMs = 1000.0 * static_cast<double>(stopping.QuadPart - seen.llLastEnumQpc) /
-                              static_cast<double>(frequency.QuadPart);
-        if (sinceCheckMs > 1000.0)
-            continue; // the next check may have been due before the stop: inconclusive
-        shown = true;
-        EXPECT_EQ(seen.dwEnumCalls, EnumCalls()) << "a check ran after the stop";
-        EXPECT_EQ(nullptr, g_pMonitorThread);
-        EXPECT_FALSE(m_standin.Registered());
+    StartAndWaitForFirstLook();
+    DWORD checks = 0;
+    {
+        rasstub::CStandinTable::CLock hold(m_standin.table);
+        volatile LONG& entered = hold->counters.lEnumEntered;
+        LONG before = entered;
+        ASSERT_TRUE(WaitFor([&] { return entered > before; })) << "not looked at again";
+        // The stop's own signal, given while that check waits for the table.
+        ::SetEvent(g_hStopEvent);
+        checks = hold->counters.dwEnumCalls;
     }
-    if (!shown)
-        GTEST_SKIP() << "each stop came too late after the check to tell";
+    StopMonitoring();
+    EXPECT_EQ(checks + 1, EnumCalls()) << "a check ran after the stop";
+    EXPECT_FALSE(m_standin.Registered());
 }
 
 TEST_F(MonitorTest, PollingModeChecksWithoutNotificationsAndStopsWithTheThread) {
     ASSERT_TRUE(m_standin.Install(RasLibrary::Poll));
-    ASSERT_TRUE(StartMonitoring());
+    StartAndWaitForFirstLook();
     m_standin.table.Up("AOL L2TP", "10.9.8.7");
     EXPECT_EQ(WM_CONNECTION_UP, NextMessage());
     ASSERT_TRUE(WaitForCheckAfter(EnumCalls())) << "polling goes on while nothing changes";
 
     StopMonitoring();
     DWORD afterStop = EnumCalls();
-    ::Sleep(2500); // longer than one poll interval
+    ::Sleep(3 * kPollIntervalMs);
     EXPECT_EQ(afterStop, EnumCalls()) << "no check after Stop";
 }
 
@@ -252,25 +275,16 @@ TEST_F(MonitorTest, PollingWaitsItsIntervalBetweenChecks) {
     ::QueryPerformanceFrequency(&frequency);
     ::QueryPerformanceCounter(&start);
     ASSERT_TRUE(StartMonitoring());
-    ::Sleep(6500);
+    ::Sleep(6 * kPollIntervalMs + kPollIntervalMs / 2);
     DWORD checks = EnumCalls();
     ::QueryPerformanceCounter(&end);
     StopMonitoring();
-    // A check every 2000 ms: however the threads were scheduled, a window of t ms holds at
-    // most t / 2000 checks. A shorter interval shows as more.
+    // One look at once, then one per interval: however the threads were scheduled, a window
+    // of t ms holds at most 1 + t / interval checks. A shorter interval shows as more.
     double elapsedMs = 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
                        static_cast<double>(frequency.QuadPart);
-    EXPECT_LE(checks, static_cast<DWORD>(elapsedMs / 2000.0)) << elapsedMs << " ms";
-    EXPECT_GE(checks, 1u) << "polling checks at all";
-}
-
-TEST_F(MonitorTest, StopDuringThePollWaitEndsBeforeAnyCheck) {
-    ASSERT_TRUE(m_standin.Install(RasLibrary::Poll));
-    ASSERT_TRUE(StartMonitoring());
-    StopMonitoring();
-    EXPECT_EQ(nullptr, g_pMonitorThread);
-    EXPECT_EQ(nullptr, g_hStopEvent);
-    EXPECT_EQ(0u, EnumCalls()) << "the stop ended the first 2000 ms wait";
+    EXPECT_LE(checks, 1 + static_cast<DWORD>(elapsedMs / kPollIntervalMs)) << elapsedMs << " ms";
+    EXPECT_GE(checks, 2u) << "polling checks at all";
 }
 
 // RAS that exports the registration but refuses it: the thread polls instead of ending.

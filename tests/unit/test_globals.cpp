@@ -5,3 +5,8 @@
 
 CLogFile g_logFile;
 CAolConnection g_connection;
+
+// The monitor thread's intervals, a tenth of the shipped ones, which the tests of the real
+// program keep: here only the order of waits and checks matters, not their length.
+const DWORD kPollIntervalMs = 200;
+const DWORD kSettleDelayMs = 300;

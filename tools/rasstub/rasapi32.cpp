@@ -72,6 +72,7 @@ DWORD Register(Table& table, HANDLE hEvent, DWORD flags) {
     registration.dwProcessId = pid;
     registration.dwEvent = event;
     registration.dwFlags = flags;
+    table.counters.dwEnumCallsAtRegistration = table.counters.dwEnumCalls;
     FILETIME exit, kernel, user;
     ::GetProcessTimes(::GetCurrentProcess(), &registration.ftProcessCreated, &exit, &kernel, &user);
     return 0;

@@ -64,6 +64,9 @@ struct Counters {
     // table sees a check arrive and wait for it.
     LONG lEnumEntered;
     LONGLONG llLastEnumQpc; // QueryPerformanceCounter when the last enumeration answered
+    // dwEnumCalls when the last event was registered: a test tells from it whether a program
+    // looked at the table before it would have been told of a change.
+    DWORD dwEnumCallsAtRegistration;
 };
 
 struct Table {

@@ -58,9 +58,9 @@ TEST_F(Reliability, StartStopStormLeavesNoThreadOrHandleBehind) {
     // program's queue, and a check that ran before one of them was handled saw the old state
     // (by design, a quick up, down, up can leave the state up with the new address
     // unnoticed). So first let every queued message be handled: presses posted behind them
-    // stop and restart monitoring, and no check runs in between. Then the state is the last
-    // state line of the log, and each change below is made only once the one before was
-    // handled.
+    // stop and restart monitoring, and the restart's own look brings the state to the table's.
+    // Then the state is the last state line of the log, and each change below is made only
+    // once the one before was handled.
     auto postPress = [&] {
         HWND button = ::GetDlgItem(m_app.Window(), IDC_START_STOP);
         ::PostMessageA(m_app.Window(), WM_COMMAND, MAKEWPARAM(IDC_START_STOP, BN_CLICKED),
