@@ -98,6 +98,17 @@ public:
     }
     static constexpr LONG kNoSignal = -1;
 
+    // The waits the monitor thread has begun so far, whatever it does now.
+    LONG MonitorWaits() const { return MonitorWaitsOf(m_pControl->monitor); }
+    // TRUE once the monitor thread sits in a wait begun after `waits`: each run of the thread
+    // looks once before its first wait, so a start is over only then.
+    bool MonitorWaitingSince(LONG waits) const {
+        const LONG monitor = m_pControl->monitor;
+        const LONG activity = MonitorActivityOf(monitor);
+        return (activity == kMonitorWaiting || activity == kMonitorWaitingTimed) &&
+               MonitorWaitsOf(monitor) > waits;
+    }
+
     // TRUE when nothing runs in the program any more: the GUI thread took a ping posted to
     // window now, so every message posted before it was handled (or waits behind a box that
     // shows), and the monitor thread, if there is one, was in its wait all the while, a wait
@@ -222,12 +233,13 @@ protected:
         if (faulty == Path::Startup && nth > 0)
             control.FailAfter(nth, shortage);
         ASSERT_TRUE(app.Start(dir, "Linkvigil.exe", "", FaultProgram()));
-        // A box during start-up shows before the window does.
+        // A box during start-up shows before the window does. Start-up is over once the monitor
+        // thread has made its first look and waits.
         Settle(
             app, control, CFaultControl::kNoSignal,
             [&] {
                 return app.WaitForWindow(1) != nullptr && app.ButtonCaption() == kStop &&
-                       m_standin.Registered();
+                       m_standin.Registered() && control.MonitorWaitingSince(0);
             },
             result);
         ASSERT_NE(nullptr, app.WaitForWindow()) << "no window";
@@ -261,10 +273,15 @@ protected:
         done();
 
         arm(Path::Start);
+        const LONG waitsBeforeStart = control.MonitorWaits();
         PostPress(app);
         Settle(
             app, control, CFaultControl::kNoSignal,
-            [&] { return app.ButtonCaption() == kStop && m_standin.Registered(); }, result);
+            [&] {
+                return app.ButtonCaption() == kStop && m_standin.Registered() &&
+                       control.MonitorWaitingSince(waitsBeforeStart);
+            },
+            result);
         result.refusedStart |= faulty == Path::Start && app.ButtonCaption() == kStart;
         done();
 
