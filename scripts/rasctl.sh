@@ -3,6 +3,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 . "$root/scripts/wine-env.sh"
+wine_utf8_locale
 build="${BUILD_DIR:-$root/build}"
 wine_use "$build/wineprefix-run"
 exec "$WINE_LOADER" "$build/rasstub/rasctl.exe" "$@"

@@ -5,6 +5,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 . "$root/scripts/wine-env.sh"
+wine_utf8_locale
 wine_setup "$root"
 build="${BUILD_DIR:-$root/build}"
 # Only what runs: the program, the stand-in and its control program (no tests, no benchmarks).
@@ -20,7 +21,10 @@ wine_use "$prefix"
 # The stand-in goes where the program loads RASAPI32.DLL from: never beside the executable.
 cp "$build/rasstub/full/rasapi32.dll" "$prefix/drive_c/windows/system32/rasapi32.dll"
 cp "$build/bin/Linkvigil.exe" "$run/Linkvigil.exe"
+# The server stays up while this runs, and no longer: one left behind would keep the next
+# run waiting for it in make-wineprefix.sh.
 wineserver -p </dev/null >/dev/null 2>&1
+trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 "$WINE_LOADER" "$build/rasstub/rasctl.exe" reset >/dev/null
 
 rasctl="$root/scripts/rasctl.sh"
@@ -42,7 +46,8 @@ if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   echo "  $rasctl up \"AOL L2TP\" 10.0.0.7"
   echo "  $rasctl down \"AOL L2TP\""
   echo "  $rasctl list        ($rasctl help lists every command)"
-  cd "$run" && exec "$WINE_LOADER" Linkvigil.exe
+  cd "$run" && "$WINE_LOADER" Linkvigil.exe
+  exit
 fi
 
 # No display: a virtual one, a scripted scenario, a screenshot. Xvfb takes a free display

@@ -10,6 +10,8 @@
 #   wine_i386_interpreter  the program the kernel hands 32-bit Wine's loader to, if any
 #   binfmt_interpreter FILE [DIR]  the same for any executable (DIR: where binfmt_misc is)
 #   wine_use PREFIX    exports the settings every Wine process of ours runs with (below)
+#   wine_utf8_locale   runs what follows under a UTF-8 locale, C.UTF-8 where the caller's is
+#                      not one (the run command and rasctl.sh; the tests set theirs per test)
 WINE_LOADER="${LINKVIGIL_WINE_LOADER:-/usr/lib/wine/wine}"
 export WINE_LOADER
 
@@ -30,6 +32,20 @@ wine_check() {
   qemu=$(wine_i386_interpreter)
   [ -z "$qemu" ] && return 0
   echo "Note: 32-bit programs run here under emulation ($qemu, by binfmt_misc): Wine and the tests are slower"
+}
+
+# Wine names files in the character set of the locale it runs under. Under one that is not
+# UTF-8 (POSIX, as a minimal install, a container or an ssh session often has, or a locale
+# that is not generated here) it cannot find a folder named in letters outside ASCII as a
+# UTF-8 locale spells them. Seen: the run prefix made under C.UTF-8 for the user "françois",
+# then rasctl under POSIX: "cannot open the connection table" (its file is in the profile's
+# Temp folder, which Wine looked for as "franC'ois"). C.UTF-8 is always there on Debian 12;
+# a UTF-8 locale of the caller's is kept.
+wine_utf8_locale() {
+  case "$(locale charmap 2>/dev/null)" in
+    UTF-8) ;;
+    *) export LC_ALL=C.UTF-8 ;;
+  esac
 }
 
 wine_i386_interpreter() {

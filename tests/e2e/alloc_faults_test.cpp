@@ -36,29 +36,18 @@ const char kRecoveryIp[] = "10.9.9.9";
 // How long memory stays short once the armed allocation fails.
 enum class Shortage { OneAllocation, UntilThePathEnds };
 
-// The paths, in the order one run takes them.
+// The paths, in the order one run takes them, with their names for messages.
 enum class Path { Startup, Up, OtherChange, Stop, Start, Down, Close };
-const Path kPaths[] = {Path::Startup, Path::Up,   Path::OtherChange, Path::Stop,
-                       Path::Start,   Path::Down, Path::Close};
-const char* PathName(Path path) {
-    switch (path) {
-    case Path::Startup:
-        return "start-up";
-    case Path::Up:
-        return "connection up";
-    case Path::OtherChange:
-        return "another connection while up";
-    case Path::Stop:
-        return "Stop";
-    case Path::Start:
-        return "Start";
-    case Path::Down:
-        return "connection down";
-    case Path::Close:
-        return "close";
-    }
-    return "?";
-}
+const struct {
+    Path path;
+    const char* name;
+} kPaths[] = {{Path::Startup, "start-up"},
+              {Path::Up, "connection up"},
+              {Path::OtherChange, "another connection while up"},
+              {Path::Stop, "Stop"},
+              {Path::Start, "Start"},
+              {Path::Down, "connection down"},
+              {Path::Close, "close"}};
 
 // The shared control block, named for this process and run.
 class CFaultControl {
@@ -108,6 +97,17 @@ public:
         return MonitorWaitsOf(m_pControl->monitor);
     }
     static constexpr LONG kNoSignal = -1;
+
+    // The waits the monitor thread has begun so far, whatever it does now.
+    LONG MonitorWaits() const { return MonitorWaitsOf(m_pControl->monitor); }
+    // TRUE once the monitor thread sits in a wait begun after `waits`: each run of the thread
+    // looks once before its first wait, so a start is over only then.
+    bool MonitorWaitingSince(LONG waits) const {
+        const LONG monitor = m_pControl->monitor;
+        const LONG activity = MonitorActivityOf(monitor);
+        return (activity == kMonitorWaiting || activity == kMonitorWaitingTimed) &&
+               MonitorWaitsOf(monitor) > waits;
+    }
 
     // TRUE when nothing runs in the program any more: the GUI thread took a ping posted to
     // window now, so every message posted before it was handled (or waits behind a box that
@@ -233,12 +233,13 @@ protected:
         if (faulty == Path::Startup && nth > 0)
             control.FailAfter(nth, shortage);
         ASSERT_TRUE(app.Start(dir, "Linkvigil.exe", "", FaultProgram()));
-        // A box during start-up shows before the window does.
+        // A box during start-up shows before the window does. Start-up is over once the monitor
+        // thread has made its first look and waits.
         Settle(
             app, control, CFaultControl::kNoSignal,
             [&] {
                 return app.WaitForWindow(1) != nullptr && app.ButtonCaption() == kStop &&
-                       m_standin.Registered();
+                       m_standin.Registered() && control.MonitorWaitingSince(0);
             },
             result);
         ASSERT_NE(nullptr, app.WaitForWindow()) << "no window";
@@ -272,10 +273,15 @@ protected:
         done();
 
         arm(Path::Start);
+        const LONG waitsBeforeStart = control.MonitorWaits();
         PostPress(app);
         Settle(
             app, control, CFaultControl::kNoSignal,
-            [&] { return app.ButtonCaption() == kStop && m_standin.Registered(); }, result);
+            [&] {
+                return app.ButtonCaption() == kStop && m_standin.Registered() &&
+                       control.MonitorWaitingSince(waitsBeforeStart);
+            },
+            result);
         result.refusedStart |= faulty == Path::Start && app.ButtonCaption() == kStart;
         done();
 
@@ -399,15 +405,15 @@ void AllocFaults::TryEveryAllocation(Shortage shortage, size_t boxesOwed) {
     const LONG stride = all != nullptr && *all == '1' ? 1 : 3;
     std::map<std::string, int> outcomes;
     for (size_t p = 0; p < std::size(kPaths); ++p) {
-        const Path path = kPaths[p];
+        const auto& [path, name] = kPaths[p];
         const LONG count = clean.allocationsPerPath[p];
-        std::printf("[ FIGURES  ] %s: %ld allocations\n", PathName(path), static_cast<long>(count));
+        std::printf("[ FIGURES  ] %s: %ld allocations\n", name, static_cast<long>(count));
         for (LONG nth = 1; nth <= count;
              nth += (nth == count ? 1 : std::min(stride, count - nth))) {
             if (const char* only = std::getenv("LINKVIGIL_ALLOC_FAULTS_ONLY"))
                 if (std::string(only) != std::to_string(p) + ":" + std::to_string(nth))
                     continue;
-            SCOPED_TRACE(std::string(PathName(path)) + ", allocation " + std::to_string(nth));
+            SCOPED_TRACE(std::string(name) + ", allocation " + std::to_string(nth));
             RunResult run;
             Run("alloc_fault", path, nth, shortage, run);
             if (HasFatalFailure())

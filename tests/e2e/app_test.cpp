@@ -1,4 +1,5 @@
 // The real Linkvigil.exe under Wine, driven from this process; the RAS stand-in plays RAS.
+#include "aol_registration.h"
 #include "app/resource.h"
 #include "app_driver.h"
 #include "program_texts.h"
@@ -12,21 +13,6 @@
 namespace {
 
 using Lines = std::vector<std::string>;
-
-const char kAppPathsAol[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\aol.exe";
-
-// Registers (or removes) an App Paths entry for aol.exe naming an existing file.
-void RegisterAol(const std::string& target) {
-    HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kAppPathsAol, 0, nullptr, 0,
-                                               KEY_WRITE, nullptr, &key, nullptr));
-    ::RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(target.c_str()),
-                     static_cast<DWORD>(target.size() + 1));
-    ::RegCloseKey(key);
-}
-void UnregisterAol() {
-    ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, kAppPathsAol);
-}
 
 class AppTest : public ::testing::Test {
 protected:
@@ -66,8 +52,9 @@ TEST_F(AppTest, StartupReportsWhetherAolIsInstalled) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
         m_dir = MakeScratchDir(std::string("startup_") + (c.registered ? "aol" : "none"));
-        if (c.registered)
-            RegisterAol(CRasStandin::RasctlPath()); // any existing file counts
+        if (c.registered) {
+            ASSERT_TRUE(RegisterAol(CRasStandin::RasctlPath())); // any existing file counts
+        }
         CAppUnderTest app;
         ASSERT_TRUE(app.Start(m_dir));
         ASSERT_NE(nullptr, app.WaitForWindow());
@@ -95,7 +82,7 @@ TEST_F(AppTest, ConnectionAlreadyUpIsReportedByTheStartupCheck) {
 }
 
 TEST_F(AppTest, ListIsSortedAndLogFollowsEachChange) {
-    RegisterAol(CRasStandin::RasctlPath());
+    ASSERT_TRUE(RegisterAol(CRasStandin::RasctlPath()));
     Launch();
     WaitForRegistration();
     m_standin.table.Up("AOL L2TP", "10.0.0.7");

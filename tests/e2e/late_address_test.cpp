@@ -5,16 +5,13 @@
 // report the connection, on the NT family and with the 9x settle delay. Wine's RAS is a stub:
 // that real RAS answers a pending projection with 730 and sends no second signal is the
 // stand-in's word here, not Windows'.
-#include "app_driver.h"
 #include "program_texts.h"
-#include "ras_standin.h"
-#include "shown_version.h"
+#include "shown_version_case.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -22,31 +19,10 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-struct WindowsVersion {
-    const char* name; // as Wine's Version setting spells it
-    bool windows9x;
-};
-
-void PrintTo(const WindowsVersion& version, std::ostream* os) {
-    *os << version.name;
-}
-
-const char kAppPathsAol[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\aol.exe";
-
-// Below the 3000 ms settle delay by more than a sleep ends early.
-constexpr double kSettleBoundSeconds = 2.75;
-
-class LateAddress : public ::testing::TestWithParam<WindowsVersion> {
+class LateAddress : public CShownVersionCase {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(CRasStandin::OverrideActive()) << "run under wine-run";
-        ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, kAppPathsAol);
-        ASSERT_TRUE(m_version.IsSet());
-        ASSERT_TRUE(m_standin.Install(RasLibrary::Full));
-        m_dir = MakeScratchDir(std::string("late_") + GetParam().name);
-    }
+    LateAddress() : CShownVersionCase("late_") {}
 
-    rasstub::Counters Counters() { return m_standin.table.GetCounters(); }
     // The start-up line, the list of each check that saw "AOL L2TP", then its state line.
     static Lines LogOfChecksThenUp(DWORD checks, const std::string& ip) {
         Lines expected = {kNotInstalled};
@@ -55,11 +31,6 @@ protected:
         expected.push_back(LogUp(ip));
         return expected;
     }
-
-    CShownWindowsVersion m_version{"Linkvigil.exe", GetParam().name};
-    CRasStandin m_standin;
-    CAppUnderTest m_app;
-    std::string m_dir;
 };
 
 } // namespace
@@ -68,7 +39,7 @@ TEST_P(LateAddress, ConnectionWhoseAddressArrivesAfterTheSignalIsReported) {
     ASSERT_TRUE(m_app.Start(m_dir));
     ASSERT_NE(nullptr, m_app.WaitForWindow());
     ASSERT_TRUE(m_app.WaitForList({kNotInstalled}));
-    ASSERT_TRUE(WaitFor([&] { return m_standin.Registered(m_app.ProcessId()); }));
+    ASSERT_TRUE(WaitFor([&] { return Registered(); }));
     // The start-up check has seen the empty table: every later check sees the entry.
     ASSERT_TRUE(WaitFor([&] { return Counters().dwEnumCalls >= 1; }));
 
@@ -77,11 +48,8 @@ TEST_P(LateAddress, ConnectionWhoseAddressArrivesAfterTheSignalIsReported) {
         << "no check after the signal";
     rasstub::Counters signalled = Counters();
     if (GetParam().windows9x) {
-        LARGE_INTEGER frequency = {};
-        ::QueryPerformanceFrequency(&frequency);
-        double seconds = static_cast<double>(signalled.llLastEnumQpc - signalled.llLastSignalQpc) /
-                         static_cast<double>(frequency.QuadPart);
-        EXPECT_GE(seconds, kSettleBoundSeconds) << "no settle delay: not the 9x path";
+        EXPECT_GE(SecondsFromSignalToCheck(signalled), kSettleBoundSeconds)
+            << "no settle delay: not the 9x path";
     }
     ASSERT_TRUE(m_standin.table.Complete(kAol, false));
     EXPECT_TRUE(m_app.WaitForList({kNotInstalled, ListUp("10.0.0.9")}))
@@ -106,7 +74,7 @@ TEST_P(LateAddress, ConnectionPendingAtStartUpIsReportedOnceItsAddressArrives) {
     ASSERT_TRUE(m_app.Start(m_dir));
     ASSERT_NE(nullptr, m_app.WaitForWindow());
     ASSERT_TRUE(m_app.WaitForList({kNotInstalled}));
-    ASSERT_TRUE(WaitFor([&] { return m_standin.Registered(m_app.ProcessId()); }));
+    ASSERT_TRUE(WaitFor([&] { return Registered(); }));
     ASSERT_TRUE(WaitFor([&] { return Counters().dwProjectionCalls >= 1; })) << "the start-up check";
     ASSERT_TRUE(m_standin.table.Complete(kAol, false));
     EXPECT_TRUE(m_app.WaitForList({kNotInstalled, ListUp("10.0.0.9")}))
@@ -123,6 +91,4 @@ TEST_P(LateAddress, ConnectionPendingAtStartUpIsReportedOnceItsAddressArrives) {
 INSTANTIATE_TEST_SUITE_P(Windows, LateAddress,
                          ::testing::Values(WindowsVersion{"nt40", false},
                                            WindowsVersion{"win98", true}),
-                         [](const ::testing::TestParamInfo<WindowsVersion>& info) {
-                             return std::string(info.param.name);
-                         });
+                         VersionName);

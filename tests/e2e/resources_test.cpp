@@ -1,6 +1,7 @@
 // The resources compiled into Linkvigil.exe, read back from the file itself.
 #include "app/resource.h"
 #include "app_driver.h"
+#include "version.h"
 
 #include <gtest/gtest.h>
 
@@ -192,8 +193,9 @@ TEST_F(ResourcesTest, VersionBlockAsWindowsShowsIt) {
     UINT length = 0;
     ASSERT_TRUE(::VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
     EXPECT_EQ(0xFEEF04BDu, fixed->dwSignature);
-    EXPECT_EQ(MAKELONG(0, 1), fixed->dwFileVersionMS) << "1.0";
-    EXPECT_EQ(MAKELONG(3, 3), fixed->dwFileVersionLS) << ".3.3";
+    const WORD version[] = {LINKVIGIL_VERSION_NUMBERS}; // the project's, from CMakeLists.txt
+    EXPECT_EQ(MAKELONG(version[1], version[0]), fixed->dwFileVersionMS) << LINKVIGIL_VERSION_TEXT;
+    EXPECT_EQ(MAKELONG(version[3], version[2]), fixed->dwFileVersionLS) << LINKVIGIL_VERSION_TEXT;
     EXPECT_EQ(fixed->dwFileVersionMS, fixed->dwProductVersionMS);
     EXPECT_EQ(fixed->dwFileVersionLS, fixed->dwProductVersionLS);
     EXPECT_EQ(static_cast<DWORD>(VFT_APP), fixed->dwFileType);
@@ -203,9 +205,9 @@ TEST_F(ResourcesTest, VersionBlockAsWindowsShowsIt) {
         const char* key;
         const char* value;
     } fields[] = {
-        {"FileDescription", "Linkvigil"},      {"FileVersion", "1.0.3.3"},
-        {"ProductVersion", "1.0.3.3"},         {"InternalName", "Linkvigil.exe"},
-        {"OriginalFilename", "Linkvigil.exe"}, {"ProductName", "Vantoria for Windows"},
+        {"FileDescription", "Linkvigil"},           {"FileVersion", LINKVIGIL_VERSION_TEXT},
+        {"ProductVersion", LINKVIGIL_VERSION_TEXT}, {"InternalName", "Linkvigil.exe"},
+        {"OriginalFilename", "Linkvigil.exe"},      {"ProductName", "Vantoria for Windows"},
     };
     for (const auto& field : fields) {
         char* value = nullptr;

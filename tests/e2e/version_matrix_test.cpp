@@ -2,16 +2,15 @@
 // the program (by its file name) the version under test, and the program must start, report
 // a connection up with its address and down again, stop and restart monitoring and end with
 // exit code 0 on each. The Windows 9x family alone waits 3 s between a RAS event and its check.
-#include "app_driver.h"
 #include "program_texts.h"
-#include "ras_standin.h"
-#include "shown_version.h"
+#include "shown_version_case.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
-#include <ostream>
+#include <algorithm>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -19,58 +18,38 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-struct WindowsVersion {
-    const char* name; // as Wine's Version setting spells it
-    bool windows9x;
-};
-
-const char kAppPathsAol[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\aol.exe";
-
-// Between a RAS event and the check it causes: at least the 3000 ms sleep on the 9x family;
-// elsewhere a thread wake-up. The bound sits where neither can reach it: a sleep does not end
-// a quarter of a second early, and a thread waiting on an event is not kept from running for
-// that long.
-constexpr double kSettleBoundSeconds = 2.75;
-
-// Named by its version in test names and messages (not by its bytes, which hold a pointer).
-void PrintTo(const WindowsVersion& version, std::ostream* os) {
-    *os << version.name;
-}
-
-class VersionMatrix : public ::testing::TestWithParam<WindowsVersion> {
+class VersionMatrix : public CShownVersionCase {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(CRasStandin::OverrideActive()) << "run under wine-run";
-        ::RegDeleteKeyA(HKEY_LOCAL_MACHINE, kAppPathsAol);
-        ASSERT_TRUE(m_version.IsSet());
-        ASSERT_TRUE(m_standin.Install(RasLibrary::Full));
-        m_dir = MakeScratchDir(std::string("matrix_") + GetParam().name);
-    }
+    VersionMatrix() : CShownVersionCase("matrix_") {}
 
-    bool Registered() { return m_standin.Registered(m_app.ProcessId()); }
-
-    // Seconds from the stand-in's last signal to the enumeration that answered the check it
-    // caused, as both processes read the performance counter.
-    double SecondsFromSignalToCheck() {
-        rasstub::Counters counters = m_standin.table.GetCounters();
-        LARGE_INTEGER frequency = {};
-        ::QueryPerformanceFrequency(&frequency);
-        return static_cast<double>(counters.llLastEnumQpc - counters.llLastSignalQpc) /
-               static_cast<double>(frequency.QuadPart);
-    }
-
-    void ExpectSettleDelayOnlyOn9x(const char* event) {
-        double seconds = SecondsFromSignalToCheck();
-        if (GetParam().windows9x)
+    // Notes how long the check that the last signal caused came after it.
+    void NoteSettle(const char* event) {
+        double seconds = SecondsFromSignalToCheck(Counters());
+        std::printf("[ FIGURES  ] %s, %s: check %.1f ms after its signal\n", GetParam().name, event,
+                    seconds * 1000);
+        EXPECT_GT(seconds, 0.0) << event << ": no check since the signal";
+        m_settleSeconds.push_back(seconds);
+        if (GetParam().windows9x) {
             EXPECT_GE(seconds, kSettleBoundSeconds) << event << ": no settle delay on 9x";
-        else
-            EXPECT_LT(seconds, kSettleBoundSeconds) << event << ": settle delay outside 9x";
+        }
+    }
+    // Outside the 9x family a check comes a thread wake-up after its signal (0 to 4 ms beside
+    // three busy loops on two cores, where the 9x checks came 3006 to 3053 ms after theirs).
+    // The monitor thread has the lowest priority: Wine left its nice value at 0 there, but where
+    // it lowers it, a busy machine, under emulation above all, can keep the thread waiting for
+    // its turn. The settle delay would be in every check, a slow wake-up only in some: so the
+    // quickest of the case's three checks is held to the bound. A program that slept 3000 ms
+    // after every signal cannot pass it, and one late wake-up does not fail the case.
+    void ExpectNoSettleDelayOutside9x() {
+        ASSERT_FALSE(m_settleSeconds.empty());
+        if (!GetParam().windows9x) {
+            EXPECT_LT(*std::min_element(m_settleSeconds.begin(), m_settleSeconds.end()),
+                      kSettleBoundSeconds)
+                << "a settle delay after every signal outside 9x";
+        }
     }
 
-    CShownWindowsVersion m_version{"Linkvigil.exe", GetParam().name};
-    CRasStandin m_standin;
-    CAppUnderTest m_app;
-    std::string m_dir;
+    std::vector<double> m_settleSeconds;
 };
 
 } // namespace
@@ -84,10 +63,10 @@ TEST_P(VersionMatrix, StartsReportsUpAndDownRestartsAndExits) {
 
     m_standin.table.Up(kAol, "10.0.0.7");
     ASSERT_TRUE(m_app.WaitForList({kNotInstalled, ListUp("10.0.0.7")}));
-    ExpectSettleDelayOnlyOn9x("connection up");
+    NoteSettle("connection up");
     m_standin.table.Down(kAol);
     ASSERT_TRUE(m_app.WaitForList({kNotInstalled, ListUp("10.0.0.7"), kListDown}));
-    ExpectSettleDelayOnlyOn9x("connection down");
+    NoteSettle("connection down");
 
     m_app.PressButton();
     EXPECT_EQ(kStart, m_app.ButtonCaption());
@@ -98,6 +77,8 @@ TEST_P(VersionMatrix, StartsReportsUpAndDownRestartsAndExits) {
     m_standin.table.Up(kAol, "10.0.0.8");
     EXPECT_TRUE(
         m_app.WaitForList({kNotInstalled, ListUp("10.0.0.7"), ListUp("10.0.0.8"), kListDown}));
+    NoteSettle("connection up again");
+    ExpectNoSettleDelayOutside9x();
 
     m_app.Close();
     DWORD exitCode = 1;
@@ -114,6 +95,4 @@ INSTANTIATE_TEST_SUITE_P(
                       WindowsVersion{"winme", true}, WindowsVersion{"nt40", false},
                       WindowsVersion{"win2k", false}, WindowsVersion{"winxp", false},
                       WindowsVersion{"win7", false}, WindowsVersion{"win10", false}),
-    [](const ::testing::TestParamInfo<WindowsVersion>& info) {
-        return std::string(info.param.name);
-    });
+    VersionName);

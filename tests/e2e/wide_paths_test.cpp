@@ -5,9 +5,11 @@
 // for a missing letter, the look-alike where the code page has one), so on the NT family these
 // fail under Wine exactly as they would on Windows with code page 1252, for the program of
 // before, which read its own path with GetModuleFileNameA.
+#include "aol_registration.h"
 #include "app_driver.h"
 #include "program_texts.h"
 #include "ras_standin.h"
+#include "shown_version.h"
 
 #include <gtest/gtest.h>
 
@@ -25,59 +27,6 @@ const wchar_t kGreek[] = L"\u0391\u03b8\u03ae\u03bd\u03b1";          // Αθήν
 const wchar_t kCyrillic[] = L"\u041c\u043e\u0441\u043a\u0432\u0430"; // Москва
 const wchar_t kPolish[] = L"\u0141\u00f3d\u017a";                    // Łódź
 const char kPolishLookAlike[] = "L\363dz";                           // Lódz in code page 1252
-
-const wchar_t kAppPathsAol[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\aol.exe";
-const char kAppDefaults[] = "Software\\Wine\\AppDefaults\\Linkvigil.exe";
-
-// The default value of App Paths\aol.exe as it was, put back when the test ends.
-class CSavedAolRegistration {
-public:
-    CSavedAolRegistration() {
-        HKEY key = nullptr;
-        if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kAppPathsAol, 0, KEY_READ, &key) != ERROR_SUCCESS)
-            return;
-        m_bKeyExisted = true;
-        DWORD size = 0;
-        if (::RegQueryValueExW(key, nullptr, nullptr, &m_dwType, nullptr, &size) == ERROR_SUCCESS) {
-            m_data.resize(size);
-            m_bValueExisted = ::RegQueryValueExW(key, nullptr, nullptr, &m_dwType, m_data.data(),
-                                                 &size) == ERROR_SUCCESS;
-            m_data.resize(size);
-        }
-        ::RegCloseKey(key);
-    }
-    ~CSavedAolRegistration() {
-        ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, kAppPathsAol);
-        if (!m_bKeyExisted)
-            return;
-        HKEY key = nullptr;
-        if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kAppPathsAol, 0, nullptr, 0, KEY_WRITE, nullptr,
-                              &key, nullptr) != ERROR_SUCCESS)
-            return;
-        if (m_bValueExisted)
-            ::RegSetValueExW(key, nullptr, 0, m_dwType, m_data.data(),
-                             static_cast<DWORD>(m_data.size()));
-        ::RegCloseKey(key);
-    }
-    CSavedAolRegistration(const CSavedAolRegistration&) = delete;
-    CSavedAolRegistration& operator=(const CSavedAolRegistration&) = delete;
-
-private:
-    bool m_bKeyExisted = false;
-    bool m_bValueExisted = false;
-    DWORD m_dwType = 0;
-    std::vector<BYTE> m_data;
-};
-
-void RegisterAol(DWORD type, const std::wstring& path) {
-    HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kAppPathsAol, 0, nullptr, 0,
-                                               KEY_WRITE, nullptr, &key, nullptr));
-    LONG set = ::RegSetValueExW(key, nullptr, 0, type, reinterpret_cast<const BYTE*>(path.c_str()),
-                                static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
-    ::RegCloseKey(key);
-    ASSERT_EQ(ERROR_SUCCESS, set);
-}
 
 void CreateEmptyFile(const std::wstring& path) {
     HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
@@ -97,7 +46,6 @@ protected:
         const std::wstring probe = m_root + L"\\" + kGreek;
         if (!::CreateDirectoryW(probe.c_str(), nullptr) || !::RemoveDirectoryW(probe.c_str()))
             GTEST_SKIP() << "Wine cannot name files in Greek here (run with LC_ALL=C.UTF-8)";
-        ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, kAppPathsAol); // put back by m_savedAol
         ASSERT_TRUE(m_standin.Install(RasLibrary::Full));
     }
 
@@ -141,7 +89,7 @@ protected:
         return {kNotInstalled, kHeader, kAol, LogUp("10.0.0.7"), kLogDown};
     }
 
-    CSavedAolRegistration m_savedAol;
+    CAolUnregistered m_noAol;
     CRasStandin m_standin;
     std::wstring m_root;
 };
@@ -189,7 +137,7 @@ TEST_F(WidePaths, ProbeFindsAolRegisteredUnderAGreekPath) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        ASSERT_NO_FATAL_FAILURE(RegisterAol(c.type, c.value));
+        ASSERT_TRUE(RegisterAol(c.value, c.type));
         const std::wstring dir =
             MakeDir(Widen(std::string("run_") + (c.type == REG_SZ ? "sz" : "expand")));
         CAppUnderTest app;
@@ -228,20 +176,12 @@ TEST_F(WidePaths, MessageBoxCaptionSpellsTheExecutableName) {
 // the ANSI road on that family, where the wide functions are stubs that fail. Wine's wide
 // functions work under any version, so a program that took them here would find both folders.
 TEST_F(WidePaths, Windows98KeepsTheAnsiRoad) {
-    struct RestoreVersion {
-        ~RestoreVersion() { ::RegDeleteKeyA(HKEY_CURRENT_USER, kAppDefaults); }
-    } restore;
-    HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_CURRENT_USER, kAppDefaults, 0, nullptr, 0,
-                                               KEY_WRITE, nullptr, &key, nullptr));
-    LONG set = ::RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("win98"),
-                                sizeof "win98");
-    ::RegCloseKey(key);
-    ASSERT_EQ(ERROR_SUCCESS, set);
+    CShownWindowsVersion windows98("Linkvigil.exe", "win98");
+    ASSERT_TRUE(windows98.IsSet());
 
     const std::wstring client = MakeDir(std::wstring(kCyrillic));
     ASSERT_NO_FATAL_FAILURE(CreateEmptyFile(client + L"\\aol.exe"));
-    ASSERT_NO_FATAL_FAILURE(RegisterAol(REG_SZ, client + L"\\aol.exe"));
+    ASSERT_TRUE(RegisterAol(client + L"\\aol.exe"));
     const std::wstring dir = MakeDir(kGreek);
     CAppUnderTest app;
     ASSERT_NO_FATAL_FAILURE(Launch(app, dir, kNotInstalled));

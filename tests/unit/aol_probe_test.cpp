@@ -190,14 +190,10 @@ TEST_F(AolProbeTest, FileExistsOnlyForFiles) {
 // page as Windows does, so the ANSI answers below are Windows' answers too. CTest runs these
 // under LC_ALL=C.UTF-8, where Wine's Unix side can name such files.
 TEST_F(AolProbeTest, PathsOutsideTheCodePageAreReadAndTestedWhole) {
-    if (::GetACP() != 1252)
-        GTEST_SKIP() << "needs ANSI code page 1252";
     CWideFolders folders(m_dir);
-    if (!folders.MakeGreek())
-        GTEST_SKIP() << "Wine cannot name files in Greek here (run with LC_ALL=C.UTF-8)";
-    ASSERT_TRUE(folders.MakePolishAndLookAlike());
-    const std::wstring &greek = folders.greek, &polish = folders.polish,
-                       &lookAlike = folders.lookAlike;
+    if (std::string unavailable = folders.Make(); !unavailable.empty())
+        GTEST_SKIP() << unavailable;
+    const auto& [tree, greek, polish, lookAlike] = folders;
     ASSERT_EQ(Narrow(polish), Narrow(lookAlike)) << "code page 1252 spells both alike";
     for (const std::wstring& file :
          {greek + L"\\client.bin", polish + L"\\client.bin", lookAlike + L"\\other.bin"}) {

@@ -4,6 +4,7 @@
 
 #include "child_process.h"
 #include "files.h"
+#include "shown_version.h"
 #include "wait.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +21,7 @@
 namespace {
 
 struct WindowsVersion {
-    const char* name; // as Wine's AppDefaults key takes it
+    const char* name; // as Wine's Version setting spells it
     DWORD platformId;
     DWORD major;
     bool lockEventMade;
@@ -30,20 +31,9 @@ void PrintTo(const WindowsVersion& version, std::ostream* os) {
     *os << version.name;
 }
 
-const char kAppDefaults[] = "Software\\Wine\\AppDefaults\\version_child.exe";
-
 class VersionTest : public ::testing::TestWithParam<WindowsVersion> {
 protected:
-    void SetUp() override {
-        HKEY key = nullptr;
-        ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_CURRENT_USER, kAppDefaults, 0, nullptr, 0,
-                                                   KEY_WRITE, nullptr, &key, nullptr));
-        const char* name = GetParam().name;
-        ::RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(name),
-                         static_cast<DWORD>(std::strlen(name) + 1));
-        ::RegCloseKey(key);
-    }
-    void TearDown() override { ::RegDeleteKeyA(HKEY_CURRENT_USER, kAppDefaults); }
+    void SetUp() override { ASSERT_TRUE(m_version.IsSet()); }
 
     // The child's report, name to value; empty when it did not run to its end.
     std::map<std::string, std::string> RunChild() {
@@ -67,6 +57,8 @@ protected:
         ::RemoveDirectoryA(dir.c_str());
         return values;
     }
+
+    CShownWindowsVersion m_version{"version_child.exe", GetParam().name};
 };
 
 unsigned Processors() {

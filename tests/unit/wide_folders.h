@@ -5,6 +5,8 @@
 
 #include "files.h"
 
+#include <gtest/gtest.h>
+
 #include <windows.h>
 
 #include <string>
@@ -17,14 +19,21 @@ struct CWideFolders {
     CWideFolders(const CWideFolders&) = delete;
     CWideFolders& operator=(const CWideFolders&) = delete;
 
-    // FALSE where Wine cannot name files in Greek (it needs LC_ALL=C.UTF-8): skip then.
-    bool MakeGreek() const {
-        return ::CreateDirectoryW(tree.c_str(), nullptr) &&
-               ::CreateDirectoryW(greek.c_str(), nullptr);
-    }
-    bool MakePolishAndLookAlike() const {
-        return ::CreateDirectoryW(polish.c_str(), nullptr) &&
-               ::CreateDirectoryW(lookAlike.c_str(), nullptr);
+    // Makes the three folders: "" when made, else why not, for the test to skip with where
+    // Wine cannot name them (they need code page 1252, and Greek a UTF-8 locale: CTest runs
+    // these tests under LC_ALL=C.UTF-8). Where Greek could be made, Polish failing fails the test.
+    std::string Make() const {
+        if (::GetACP() != 1252)
+            return "needs ANSI code page 1252";
+        if (!::CreateDirectoryW(tree.c_str(), nullptr) ||
+            !::CreateDirectoryW(greek.c_str(), nullptr))
+            return "Wine cannot name files in Greek here (run with LC_ALL=C.UTF-8)";
+        if (!::CreateDirectoryW(polish.c_str(), nullptr) ||
+            !::CreateDirectoryW(lookAlike.c_str(), nullptr)) {
+            ADD_FAILURE() << "the Polish folder or its look-alike was not made";
+            return "the Polish folders are missing";
+        }
+        return "";
     }
 
     const std::wstring tree, greek, polish, lookAlike;

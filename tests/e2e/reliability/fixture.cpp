@@ -1,5 +1,8 @@
 #include "fixture.h"
 
+#include "aol_registration.h"
+#include "log_oracle.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -36,8 +39,7 @@ bool AltersChecks(const rasstub::Faults& faults) {
 
 void Reliability::SetUp() {
     ASSERT_TRUE(CRasStandin::OverrideActive()) << "run under wine-run";
-    ::RegDeleteKeyA(HKEY_LOCAL_MACHINE,
-                    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\aol.exe");
+    UnregisterAol();
     ASSERT_TRUE(m_standin.Install(RasLibrary::Full));
     m_dir = MakeScratchDir(DirName());
 }
@@ -78,6 +80,19 @@ void Reliability::CloseAndWait(CAppUnderTest& app) {
     DWORD exitCode = 1;
     ASSERT_TRUE(app.WaitForExit(kPatienceMs, &exitCode)) << "the process did not end";
     EXPECT_EQ(0u, exitCode);
+}
+
+void Reliability::UpDownAndClose(const std::string& exeName, const std::string& dir,
+                                 const char* ip) {
+    CAppUnderTest app;
+    CModel model;
+    m_watched.clear();
+    ASSERT_NO_FATAL_FAILURE(Launch(app, model, exeName, dir));
+    ASSERT_NO_FATAL_FAILURE(Step([&](CChanges& c) { c.Up(kAol, ip); }));
+    ASSERT_NO_FATAL_FAILURE(Step([](CChanges& c) { c.DownAll(); }));
+    ASSERT_NO_FATAL_FAILURE(CloseAndWait(app));
+    LogFit fit = FitLog(ReadWholeFile(dir + "\\LogFile.txt"), model.log);
+    EXPECT_TRUE(fit.ok) << fit.problem;
 }
 
 void Reliability::Step(const std::function<void(CChanges&)>& make, const StepFaults& faulty) {

@@ -61,6 +61,9 @@ protected:
     void Launch() { Launch(m_app, m_model); }
 
     void CloseAndWait(CAppUnderTest& app);
+    // Runs exeName in dir, the only program watched, through a connection up at ip and down,
+    // closes it, and holds the log beside it to its model's.
+    void UpDownAndClose(const std::string& exeName, const std::string& dir, const char* ip);
 
     // Makes changes in one batch, announced by one signal, to the stand-in and the models;
     // then waits until the program has checked the new table and handled what the check

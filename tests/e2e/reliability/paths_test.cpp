@@ -64,15 +64,7 @@ TEST_F(Reliability, DoubleByteDirectoryKeepsTheLogBesideTheExecutable) {
         SCOPED_TRACE(exeName);
         std::string dir =
             MakeScratchDir(std::string("rel_dbcs_\x95\x5C_") + (exeName[0] == 'L' ? "a" : "b"));
-        CAppUnderTest app;
-        CModel model;
-        m_watched.clear();
-        ASSERT_NO_FATAL_FAILURE(Launch(app, model, exeName, dir));
-        ASSERT_NO_FATAL_FAILURE(Step([](CChanges& c) { c.Up(kAol, "10.1.0.1"); }));
-        ASSERT_NO_FATAL_FAILURE(Step([](CChanges& c) { c.DownAll(); }));
-        ASSERT_NO_FATAL_FAILURE(CloseAndWait(app));
-        LogFit fit = FitLog(ReadWholeFile(dir + "\\LogFile.txt"), model.log);
-        EXPECT_TRUE(fit.ok) << fit.problem;
+        ASSERT_NO_FATAL_FAILURE(UpDownAndClose(exeName, dir, "10.1.0.1"));
         WIN32_FIND_DATAA data;
         Lines files;
         HANDLE find = ::FindFirstFileA((dir + "\\*").c_str(), &data);
@@ -111,15 +103,7 @@ TEST_F(Reliability, DoubleByteFolderLongerThanMaxPathInBytesKeepsTheLog) {
     ASSERT_GT((dir + "\\" + exeName).size(), size_t{MAX_PATH}) << "bytes";
     ASSERT_LT(::MultiByteToWideChar(CP_ACP, 0, log.c_str(), -1, nullptr, 0), MAX_PATH)
         << "characters, with the NUL";
-    CAppUnderTest app;
-    CModel model;
-    m_watched.clear();
-    ASSERT_NO_FATAL_FAILURE(Launch(app, model, exeName, dir));
-    ASSERT_NO_FATAL_FAILURE(Step([](CChanges& c) { c.Up(kAol, "10.1.0.2"); }));
-    ASSERT_NO_FATAL_FAILURE(Step([](CChanges& c) { c.DownAll(); }));
-    ASSERT_NO_FATAL_FAILURE(CloseAndWait(app));
-    LogFit fit = FitLog(ReadWholeFile(log), model.log);
-    EXPECT_TRUE(fit.ok) << fit.problem;
+    ASSERT_NO_FATAL_FAILURE(UpDownAndClose(exeName, dir, "10.1.0.2"));
 }
 
 } // namespace

@@ -3,8 +3,10 @@
 #include "app/resource.h"
 #include "fixture.h"
 #include "log_oracle.h"
+#include "shown_version.h"
 
 #include <algorithm>
+#include <optional>
 
 using rasstub::CStandinTable;
 
@@ -111,25 +113,14 @@ TEST_F(Reliability, ClosedDuringACheckOrA9xSettleDelayTheProcessEnds) {
         bool windows9x;
     } cases[] = {{"during a check", "Linkvigil.exe", false},
                  {"during the settle delay of Windows 9x", "Linkvigil9x.exe", true}};
-    const std::string appDefaults = "Software\\Wine\\AppDefaults\\Linkvigil9x.exe";
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         m_standin.table.DownAll();
-        HKEY key = nullptr;
+        std::optional<CShownWindowsVersion> shown;
         if (c.windows9x) { // Wine shows this one program Windows 98
-            ASSERT_EQ(ERROR_SUCCESS,
-                      ::RegCreateKeyExA(HKEY_CURRENT_USER, appDefaults.c_str(), 0, nullptr, 0,
-                                        KEY_WRITE, nullptr, &key, nullptr));
-            ::RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>("win98"), 6);
-            ::RegCloseKey(key);
+            shown.emplace(c.exeName, "win98");
+            ASSERT_TRUE(shown->IsSet());
         }
-        struct Cleanup {
-            std::string key;
-            ~Cleanup() {
-                if (!key.empty())
-                    ::RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
-            }
-        } cleanup{c.windows9x ? appDefaults : ""};
         m_dir = MakeScratchDir(std::string("rel_close_") + (c.windows9x ? "9x" : "nt"));
         CAppUnderTest app;
         ASSERT_TRUE(app.Start(m_dir, c.exeName));
