@@ -237,7 +237,7 @@ TEST_F(AppTest, EscapeAndTheCloseBoxEndTheProcessWithTheLogClosed) {
         else
             app.Close();
         DWORD exitCode = 1;
-        ASSERT_TRUE(app.WaitForExit(20000, &exitCode));
+        ASSERT_TRUE(app.WaitForExit(kPatienceMs, &exitCode));
         EXPECT_EQ(0u, exitCode);
         HANDLE exclusive = ::CreateFileA(app.LogPath().c_str(), GENERIC_WRITE, 0, nullptr,
                                          OPEN_EXISTING, 0, nullptr);

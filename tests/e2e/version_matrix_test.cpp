@@ -82,7 +82,7 @@ TEST_P(VersionMatrix, StartsReportsUpAndDownRestartsAndExits) {
 
     m_app.Close();
     DWORD exitCode = 1;
-    ASSERT_TRUE(m_app.WaitForExit(20000, &exitCode));
+    ASSERT_TRUE(m_app.WaitForExit(kPatienceMs, &exitCode));
     EXPECT_EQ(0u, exitCode);
     EXPECT_EQ((Lines{kNotInstalled, kHeader, kAol, LogUp("10.0.0.7"), kLogDown, kHeader, kAol,
                      LogUp("10.0.0.8")}),

@@ -32,7 +32,7 @@ protected:
     }
 
     // Waits for the next connection message and handles it as the main window does.
-    UINT NextMessage(DWORD timeoutMs = 20000) {
+    UINT NextMessage(DWORD timeoutMs = kPatienceMs) {
         MSG msg = {};
         if (!WaitFor(
                 [&] {
@@ -138,13 +138,13 @@ TEST_F(MonitorTest, CheckThatRanOutOfMemoryIsTriedAgainWithoutAnotherSignal) {
     CCallocFault fault;
     fault.FailNextOnAnotherThread();
     m_standin.table.Up("AOL L2TP", "10.0.0.7");
-    ASSERT_EQ(WM_CONNECTION_UP, NextMessage(kPatienceMs)) << "the change was lost";
+    ASSERT_EQ(WM_CONNECTION_UP, NextMessage()) << "the change was lost";
     EXPECT_EQ(1, fault.Failures()) << "the check for the signal did not run out of memory";
     EXPECT_EQ("10.0.0.7", g_connection.GetIPAddress());
 
     fault.FailNextOnAnotherThread();
     m_standin.table.Down("AOL L2TP");
-    EXPECT_EQ(WM_CONNECTION_DOWN, NextMessage(kPatienceMs)) << "the change was lost";
+    EXPECT_EQ(WM_CONNECTION_DOWN, NextMessage()) << "the change was lost";
     EXPECT_EQ(2, fault.Failures());
     EXPECT_EQ(2u, m_standin.table.GetCounters().dwSignals) << "one signal per change, no more";
 }
@@ -171,7 +171,7 @@ TEST_F(MonitorTest, AddressThatArrivesWithoutASignalIsReported) {
     EXPECT_TRUE(NothingPosted()) << "no address yet: not up";
     DWORD signals = Signals();
     ASSERT_TRUE(m_standin.table.Complete("AOL L2TP", false));
-    EXPECT_EQ(WM_CONNECTION_UP, NextMessage(kPatienceMs)) << "the address was never read";
+    EXPECT_EQ(WM_CONNECTION_UP, NextMessage()) << "the address was never read";
     EXPECT_EQ("10.1.2.4", g_connection.GetIPAddress());
     EXPECT_EQ(signals, Signals()) << "found without another signal";
 }
@@ -190,7 +190,7 @@ TEST_F(MonitorTest, UpConnectionListedAgainWithAPendingAddressGoesDownThenUpWith
     }
     EXPECT_EQ(WM_CONNECTION_DOWN, NextMessage());
     ASSERT_TRUE(m_standin.table.Complete("AOL L2TP", false));
-    EXPECT_EQ(WM_CONNECTION_UP, NextMessage(kPatienceMs));
+    EXPECT_EQ(WM_CONNECTION_UP, NextMessage());
     EXPECT_EQ("10.0.0.8", g_connection.GetIPAddress());
 }
 
