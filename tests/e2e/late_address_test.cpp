@@ -39,7 +39,7 @@ TEST_P(LateAddress, ConnectionWhoseAddressArrivesAfterTheSignalIsReported) {
     ASSERT_TRUE(m_app.Start(m_dir));
     ASSERT_NE(nullptr, m_app.WaitForWindow());
     ASSERT_TRUE(m_app.WaitForList({kNotInstalled}));
-    ASSERT_TRUE(WaitFor([&] { return Registered(); }));
+    ASSERT_TRUE(WaitForRegistration());
     // The start-up check has seen the empty table: every later check sees the entry.
     ASSERT_TRUE(WaitFor([&] { return Counters().dwEnumCalls >= 1; }));
 
@@ -74,7 +74,7 @@ TEST_P(LateAddress, ConnectionPendingAtStartUpIsReportedOnceItsAddressArrives) {
     ASSERT_TRUE(m_app.Start(m_dir));
     ASSERT_NE(nullptr, m_app.WaitForWindow());
     ASSERT_TRUE(m_app.WaitForList({kNotInstalled}));
-    ASSERT_TRUE(WaitFor([&] { return Registered(); }));
+    ASSERT_TRUE(WaitForRegistration());
     ASSERT_TRUE(WaitFor([&] { return Counters().dwProjectionCalls >= 1; })) << "the start-up check";
     ASSERT_TRUE(m_standin.table.Complete(kAol, false));
     EXPECT_TRUE(m_app.WaitForList({kNotInstalled, ListUp("10.0.0.9")}))

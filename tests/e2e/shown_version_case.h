@@ -46,6 +46,8 @@ protected:
 
     rasstub::Counters Counters() { return m_standin.table.GetCounters(); }
     bool Registered() { return m_standin.Registered(m_app.ProcessId()); }
+    // Registered, and past the look that follows: every change from now on is signalled.
+    bool WaitForRegistration() { return m_standin.WaitForRegistration(m_app.ProcessId()); }
 
     // Seconds from the stand-in's last signal to the last enumeration it answered, as the
     // test and the program read the performance counter: the program's check is timed by the

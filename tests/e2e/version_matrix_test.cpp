@@ -59,7 +59,7 @@ TEST_P(VersionMatrix, StartsReportsUpAndDownRestartsAndExits) {
     ASSERT_NE(nullptr, m_app.WaitForWindow());
     EXPECT_TRUE(m_app.WaitForList({kNotInstalled}));
     ASSERT_TRUE(m_app.WaitForCaption(kStop));
-    ASSERT_TRUE(WaitFor([&] { return Registered(); }));
+    ASSERT_TRUE(WaitForRegistration());
 
     m_standin.table.Up(kAol, "10.0.0.7");
     ASSERT_TRUE(m_app.WaitForList({kNotInstalled, ListUp("10.0.0.7")}));
@@ -73,7 +73,7 @@ TEST_P(VersionMatrix, StartsReportsUpAndDownRestartsAndExits) {
     EXPECT_TRUE(WaitFor([&] { return !Registered(); })) << "the monitor thread ended";
     m_app.PressButton();
     EXPECT_EQ(kStop, m_app.ButtonCaption());
-    ASSERT_TRUE(WaitFor([&] { return Registered(); }));
+    ASSERT_TRUE(WaitForRegistration());
     m_standin.table.Up(kAol, "10.0.0.8");
     EXPECT_TRUE(
         m_app.WaitForList({kNotInstalled, ListUp("10.0.0.7"), ListUp("10.0.0.8"), kListDown}));

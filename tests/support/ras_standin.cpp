@@ -106,6 +106,11 @@ bool CRasStandin::Registered(DWORD processId) {
     return false;
 }
 
+bool CRasStandin::LookedSinceRegistration() {
+    rasstub::Counters counters = table.GetCounters();
+    return counters.dwEnumCalls > counters.dwEnumCallsAtRegistration;
+}
+
 bool CRasStandin::WaitForRegistration(DWORD processId, DWORD timeoutMs) {
-    return WaitFor([&] { return Registered(processId); }, timeoutMs);
+    return WaitFor([&] { return Registered(processId) && LookedSinceRegistration(); }, timeoutMs);
 }

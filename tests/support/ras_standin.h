@@ -42,8 +42,13 @@ public:
     static bool OverrideActive();
 
     // TRUE when a program is registered for RAS notifications: the process processId, or any
-    // process when it is 0; the second waits until it is.
+    // process when it is 0.
     bool Registered(DWORD processId = 0);
+    // TRUE when a check has enumerated the table since the last registration: the look that a
+    // program makes after registering.
+    bool LookedSinceRegistration();
+    // Waits until a program is registered and has made that look: from then on it has seen the
+    // table, and every change reaches it as a signal.
     bool WaitForRegistration(DWORD processId = 0, DWORD timeoutMs = kPatienceMs);
 
     rasstub::CStandinTable table;

@@ -50,11 +50,8 @@ std::string Reliability::DirName() {
     return "rel_" + name;
 }
 
-bool Reliability::Registered(const CAppUnderTest& app) {
-    for (const rasstub::Registration& r : m_standin.table.GetRegistrations())
-        if (r.dwProcessId == app.ProcessId())
-            return true;
-    return false;
+bool Reliability::Watching(const CAppUnderTest& app) {
+    return m_standin.Registered(app.ProcessId()) && m_standin.LookedSinceRegistration();
 }
 
 void Reliability::Launch(CAppUnderTest& app, CModel& model, const std::string& exeName,
@@ -69,7 +66,7 @@ void Reliability::Launch(CAppUnderTest& app, CModel& model, const std::string& e
         model.Up(rasstub::FieldText(c.szEntryName), rasstub::FieldText(c.szIpAddress),
                  c.bComplete != FALSE);
     model.Check();
-    ASSERT_TRUE(WaitFor([&] { return Registered(app); }));
+    ASSERT_TRUE(WaitFor([&] { return Watching(app); }));
     ASSERT_TRUE(WaitFor([&] { return app.ListCount() >= model.list.size(); }));
     ASSERT_EQ(model.list.size(), app.ListCount());
     m_watched.push_back({&app, &model});

@@ -51,8 +51,9 @@ protected:
     // The case's scratch folder, named after the test.
     virtual std::string DirName();
 
-    // The program has registered its event with the stand-in.
-    bool Registered(const CAppUnderTest& app);
+    // The program has registered its event with the stand-in and made the look that follows:
+    // it has seen the table, and every change from now on reaches it as a signal.
+    bool Watching(const CAppUnderTest& app);
 
     // Starts a program and its model: the probe line, the start-up check, and the thread
     // registered for RAS events.

@@ -27,7 +27,7 @@ TEST_P(ReliabilityPath, LogOnlyWhereItsPathFitsInMaxPath) {
     std::string cwd = MakeScratchDir(DirName() + "_cwd");
     ASSERT_TRUE(m_app.Start(dir, "L.exe", cwd));
     ASSERT_NE(nullptr, m_app.WaitForWindow());
-    ASSERT_TRUE(WaitFor([&] { return Registered(m_app); }));
+    ASSERT_TRUE(WaitFor([&] { return Watching(m_app); }));
     m_model.list = m_model.log = {kNotInstalled};
     m_watched.push_back({&m_app, &m_model});
     ASSERT_NO_FATAL_FAILURE(Step([](CChanges& c) { c.Up(kAol, "10.2.0.1"); }));
