@@ -65,6 +65,11 @@ case "$1" in
     echo lingering
     echo "to stderr" >&2
     exit 3 ;;
+  # Wine killed by SIGSEGV as the process ends, after the program's last line.
+  segv)
+    shift
+    printf '%s\r\n' "$@"
+    kill -SEGV $$ ;;
   # The servers' start: says where its output went; the holder returns after a while.
   cmd.exe) exit 0 ;;
   */desktop_holder.exe)
@@ -167,6 +172,24 @@ status=$?
 [ $(($(date +%s) - start)) -lt 20 ] || wrong "wine-run waited for the program's lingering process"
 [ "$status:$got:$(cat "$work/linger.err")" = "3:lingering:to stderr" ] ||
   wrong "a program that left a process: $status, \"$got\", \"$(cat "$work/linger.err")\""
+
+# Wine's own crash as a process ends (status 139) passes only after a GoogleTest summary in
+# which every case passed and none failed; the program's output comes through either way.
+for case in "0|[  PASSED  ] 1 test." "0|[  PASSED  ] 12 tests." \
+            "139|[  PASSED  ] 1 test.|[  FAILED  ] 1 test, listed below:" "139|[ RUN      ] A.B" \
+            "139|"; do
+  want=${case%%|*}
+  lines=${case#*|}
+  old_ifs=$IFS
+  IFS='|'
+  # shellcheck disable=SC2086
+  got=$(run "$build/wine-run" segv $lines 2>"$work/segv.err")
+  status=$?
+  IFS=$old_ifs
+  [ "$status" = "$want" ] || wrong "Wine's crash after \"$lines\": $status, not $want"
+  [ "$(printf '%s' "$got" | tr -d '\r' | tr '\n' '|')" = "$lines" ] ||
+    wrong "Wine's crash after \"$lines\": the output came through as \"$got\""
+done
 
 # The servers' start: each slot's desktop holder run detached from the output (as every long-lived
 # process that the start leaves), and done before the start returns.
