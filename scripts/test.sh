@@ -6,9 +6,9 @@
 # The release is built twice in two folders and must come out the same bytes.
 #
 # The tests mostly wait for the program under Wine, so the stages overlap: both trees compile
-# at once; the first tree's tests start as soon as it is
-# built, the second's as soon as it is; the release is checked meanwhile. Within each tree
-# several tests run at once, each in a Wine prefix of its own ("slots", see <build>/wine-run).
+# at once; each tree's tests start as soon as it is built; the release is checked meanwhile.
+# Within each tree several tests run at once, each in a Wine prefix of its own ("slots", see
+# <build>/wine-run).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 . "$root/scripts/wine-env.sh"
